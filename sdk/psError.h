@@ -113,6 +113,12 @@ constexpr uint32_t psErrorComponent(psErrorWord word) { return (word >> 24) & 0x
 constexpr bool psIsSpecific(psErrorWord word) { return (word & psSPECIFIC_FLAG) != 0; }
 
 // Words the layer raises for its own faults.
+constexpr psErrorWord psHLSDK_INTERNAL_ERROR = psMakeError(psCOMPONENT_HLSDK, psERR_INTERNAL_ERROR);
+constexpr psErrorWord psHLSDK_MEM_ALLOC_FAILED = psMakeError(psCOMPONENT_HLSDK, psERR_MEM_ALLOC_FAILED);
+constexpr psErrorWord psHLSDK_OPERATION_CANCELLED = psMakeError(psCOMPONENT_HLSDK, psERR_OPERATION_CANCELLED);
+constexpr psErrorWord psHLSDK_INCOMPATIBLE_VERSION = psMakeError(psCOMPONENT_HLSDK, psERR_INCOMPATIBLE_VERSION);
+constexpr psErrorWord psHLSDK_INVALID_POINTER = psMakeError(psCOMPONENT_HLSDK, psERR_INVALID_POINTER);
+constexpr psErrorWord psHLSDK_INVALID_LENGTH = psMakeError(psCOMPONENT_HLSDK, psERR_INVALID_LENGTH);
 constexpr psErrorWord psHLSDK_NOT_SUPPORTED = psMakeError(psCOMPONENT_HLSDK, psERR_NOT_SUPPORTED);
 constexpr psErrorWord psHLSDK_UNEXPECTED_EXCEPTION = psMakeError(psCOMPONENT_HLSDK, psERR_UNEXPECTED_EXCEPTION);
 constexpr psErrorWord psHLSDK_PROTECTION_VIOLATION = psMakeError(psCOMPONENT_HLSDK, psERR_PROTECTION_VIOLATION);

@@ -176,6 +176,11 @@ typedef psResult (*psEventCallback)(uint32_t eventCode, const void *eventData,
 #define PS_TRANSFER_PC_ONLY 3u
 #define PS_TRANSFER_PC_AND_CARD 15u
 #define PS_TRANSFER_CARD_ONLY 13u
+// The bits as the camera reads them: 1 sends the thumbnail to the PC, 2 the
+// full view (2 is the bit absent from the card-only value 13; 4 is set in
+// all three values and decides nothing).
+#define PS_TRANSFER_THUMBNAIL_TO_PC 0x1u
+#define PS_TRANSFER_FULLVIEW_TO_PC 0x2u
 
 // Image kinds of getReleasedImage.
 #define PS_IMAGE_KIND_THUMBNAIL 1u
@@ -230,6 +235,39 @@ psResult PSULoadDriver(uint32_t modelId, pslBASE_API **driver, uint32_t flags);
 psResult PSUGetInstalledCameraModelsEx2(pslStream *stream);
 psResult PSSetLastModel(uint32_t modelId);
 psResult PSUUnloadDriver(uint32_t modelId, pslBASE_API *driver, uint32_t flags);
+
+// ===========================================================================
+// Parse library: the picture properties kept in an image file.
+//
+// A file's properties are a sequence of records, each a 16-bit property
+// number, a 32-bit length and that many data bytes (all integers
+// little-endian). Property 7 is the rotation in degrees (32 bits: 0, 90, 180
+// or 270); property 11 the comment record (8-byte character code, 32-bit
+// capacity, then capacity text bytes). Where they live in the files:
+//   JPEG / THM: 11 the EXIF UserComment, 7 the EXIF Orientation of IFD0;
+//   CRW:        11 the CIFF user-comment record (tag 0x0805), 7 the rotation
+//               field of the CIFF image-info record (tag 0x1810).
+// Errors are words of component 4 (parse).
+
+#define PS_PROPERTY_ROTATION 7u
+#define PS_PROPERTY_COMMENT 11u
+#define PS_PROPERTY_RECORD_HEADER_SIZE 6u   // 16-bit number, 32-bit length
+
+// Copies the property records of the file into buffer (at most size bytes) and
+// stores their total length in *length. A buffer too small (or null) copies
+// nothing and returns INVALID_LENGTH with *length set to the size needed.
+// A file without any of the properties gives 0 records and success.
+psResult PSParseReadProperties(const char *path, void *buffer, uint32_t size, uint32_t *length);
+
+// Replaces one property in the file, in place: *record points at one record
+// (number, length, data). The file is rewritten only when it holds a field of
+// exactly that length; otherwise nothing is written and the result is
+// PROPERTIES_UNAVAILABLE (no such field), PROPERTIES_MISMATCH (another
+// length) or INVALID_PARAMETER (a value the field cannot hold). No other byte
+// of the file changes, and its length never does. The three reserved words
+// must be 0.
+psResult PSParseReplaceProperties(const char *path, uint32_t reserved1, uint32_t reserved2,
+                                  uint32_t reserved3, const void **record);
 
 #ifdef __cplusplus
 }
