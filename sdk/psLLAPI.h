@@ -170,17 +170,15 @@ typedef psResult (*psEventCallback)(uint32_t eventCode, const void *eventData,
 #define PS_SETTING_MIRROR_LOCKUP 3u          // custom function: mirror lock-up
 #define PS_SETTING_EXPOSURE_INCREMENTS 4u    // 0 half-stop, 1 third-stop
 
-// Transfer flags. Bit 2 brings the full view to the PC, bit 8 keeps the image on the card.
-#define PS_TRANSFER_FULLVIEW 0x4u
+// Transfer flags (a 16-bit word). The value 1 sends the thumbnail to the PC,
+// 2 the full view (the value absent from the card-only word 13), 8 keeps the
+// image on the card; 4 is set in all three words the program sends.
+#define PS_TRANSFER_THUMBNAIL_TO_PC 0x1u
+#define PS_TRANSFER_FULLVIEW_TO_PC 0x2u
 #define PS_TRANSFER_TO_CARD 0x8u
 #define PS_TRANSFER_PC_ONLY 3u
 #define PS_TRANSFER_PC_AND_CARD 15u
 #define PS_TRANSFER_CARD_ONLY 13u
-// The bits as the camera reads them: 1 sends the thumbnail to the PC, 2 the
-// full view (2 is the bit absent from the card-only value 13; 4 is set in
-// all three values and decides nothing).
-#define PS_TRANSFER_THUMBNAIL_TO_PC 0x1u
-#define PS_TRANSFER_FULLVIEW_TO_PC 0x2u
 
 // Image kinds of getReleasedImage.
 #define PS_IMAGE_KIND_THUMBNAIL 1u

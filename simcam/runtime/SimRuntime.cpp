@@ -1,0 +1,283 @@
+// The setup calls and the driver object of the simulated runtime: the C entry
+// points of psLLAPI.h, each forwarding to the attached SimCamera.
+#include "SimControl.h"
+
+#include <psError.h>
+#include <psLLAPI.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <mutex>
+
+namespace simcam {
+namespace {
+
+struct Registry {
+    std::mutex mutex;
+    std::shared_ptr<SimCamera> camera;
+    bool serverTried = false;
+};
+
+Registry &registry()
+{
+    static Registry instance;
+    return instance;
+}
+
+// The control server starts with the first setup call of a program whose
+// configuration asks for it, never in a process that does not.
+void startServerIfConfigured(const SimConfig &config)
+{
+    {
+        std::lock_guard lock(registry().mutex);
+        if (registry().serverTried)
+            return;
+        registry().serverTried = true;
+    }
+    if (!config.control)
+        return;
+    std::string error;
+    const std::string path = config.socketPath.empty() ? defaultControlSocketPath() : config.socketPath;
+    if (!startControlServer(path, &error))
+        std::fprintf(stderr, "quillomat simcam: control socket not started: %s\n", error.c_str());
+}
+
+constexpr psResult setupError(uint32_t code)
+{
+    return psMakeError(psCOMPONENT_SETUP, code);
+}
+
+constexpr psResult driverError(uint32_t code)
+{
+    return psMakeError(psCOMPONENT_LLSDK, code);
+}
+
+std::atomic<uint32_t> g_lastModel{0};
+
+std::shared_ptr<SimCamera> cameraFor(pslBASE_API *api);
+
+psResult opOpen(pslBASE_API *api, const psPortDescrip *port, psEventCallback callback, void *context,
+                psDeviceHandle *handle)
+{
+    const auto camera = cameraFor(api);
+    return camera ? camera->open(port, callback, context, handle) : driverError(psERR_INVALID_HANDLE);
+}
+
+psResult opClose(pslBASE_API *api, psDeviceHandle handle)
+{
+    const auto camera = cameraFor(api);
+    return camera ? camera->close(handle) : driverError(psERR_INVALID_HANDLE);
+}
+
+psResult opProperty(pslBASE_API *api, psDeviceHandle handle, uint32_t property, void *buffer, uint32_t size)
+{
+    const auto camera = cameraFor(api);
+    return camera ? camera->property(handle, property, buffer, size) : driverError(psERR_INVALID_HANDLE);
+}
+
+psResult opPropertyCount(pslBASE_API *api, psDeviceHandle handle, uint32_t *count)
+{
+    const auto camera = cameraFor(api);
+    return camera ? camera->propertyCount(handle, count) : driverError(psERR_INVALID_HANDLE);
+}
+
+psResult opDeviceInfo(pslBASE_API *api, psDeviceHandle handle, psDeviceInfo *info)
+{
+    const auto camera = cameraFor(api);
+    return camera ? camera->deviceInfo(handle, info) : driverError(psERR_INVALID_HANDLE);
+}
+
+psResult opReleaseControl(pslBASE_API *api, psDeviceHandle handle, uint32_t command, uint32_t inSize,
+                          const void *in, uint32_t outSize, void *out)
+{
+    const auto camera = cameraFor(api);
+    return camera ? camera->releaseControl(handle, command, inSize, in, outSize, out)
+                  : driverError(psERR_INVALID_HANDLE);
+}
+
+psResult opReleasedImage(pslBASE_API *api, psDeviceHandle handle, uint32_t kind, uint32_t sequence,
+                         pslStream *stream)
+{
+    const auto camera = cameraFor(api);
+    return camera ? camera->releasedImage(handle, kind, sequence, stream) : driverError(psERR_INVALID_HANDLE);
+}
+
+psResult opSettingsDialog(pslBASE_API *api, psDeviceHandle, void *)
+{
+    // The simulated camera has no settings dialog of its own; quillomat-simcam changes its settings.
+    const auto camera = cameraFor(api);
+    return camera && camera->deviceOpen() ? 0 : driverError(psERR_INVALID_HANDLE);
+}
+
+psResult opReadParameterSet(pslBASE_API *api, psDeviceHandle handle, psParameterSetRecord *record)
+{
+    const auto camera = cameraFor(api);
+    return camera ? camera->readParameterSet(handle, record) : driverError(psERR_INVALID_HANDLE);
+}
+
+psResult opLock(pslBASE_API *api, psDeviceHandle handle, uint32_t mode)
+{
+    const auto camera = cameraFor(api);
+    return camera ? camera->lock(handle, mode) : driverError(psERR_INVALID_HANDLE);
+}
+
+psResult opUnlock(pslBASE_API *api, psDeviceHandle handle)
+{
+    const auto camera = cameraFor(api);
+    return camera ? camera->unlock(handle) : driverError(psERR_INVALID_HANDLE);
+}
+
+pslBASE_API g_driver = {
+    sizeof(pslBASE_API), PSL_API_VERSION, opOpen, opClose, opProperty, opPropertyCount, opDeviceInfo,
+    opReleaseControl, opReleasedImage, opSettingsDialog, opReadParameterSet, opLock, opUnlock,
+};
+
+std::shared_ptr<SimCamera> cameraFor(pslBASE_API *api)
+{
+    if (api != &g_driver)
+        return nullptr;
+    return simulatedCamera();
+}
+
+std::string trim(const std::string &text)
+{
+    const auto first = text.find_first_not_of(" \t\r\n");
+    if (first == std::string::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
+}
+
+} // namespace
+
+std::shared_ptr<SimCamera> simulatedCamera()
+{
+    std::shared_ptr<SimCamera> camera;
+    {
+        std::lock_guard lock(registry().mutex);
+        if (registry().camera)
+            return registry().camera;
+    }
+    // Made outside the registry's lock: reading the environment may print.
+    auto made = std::make_shared<SimCamera>(SimConfig::fromEnvironment());
+    std::lock_guard lock(registry().mutex);
+    if (!registry().camera)
+        registry().camera = std::move(made);
+    return registry().camera;
+}
+
+void configureCamera(const SimConfig &config)
+{
+    auto camera = std::make_shared<SimCamera>(config);
+    std::shared_ptr<SimCamera> old;
+    {
+        std::lock_guard lock(registry().mutex);
+        old = std::move(registry().camera);
+        registry().camera = std::move(camera);
+    }
+    // old (and its device thread) goes when the last caller lets go of it.
+}
+
+void configureCameraFromEnvironment()
+{
+    configureCamera(SimConfig::fromEnvironment());
+}
+
+std::string registrationRecordPath()
+{
+    const char *config = std::getenv("XDG_CONFIG_HOME");
+    std::string base;
+    if (config && *config)
+        base = config;
+    else if (const char *home = std::getenv("HOME"); home && *home)
+        base = std::string(home) + "/.config";
+    else
+        return {};
+    return base + "/psdk-runtime/registration";
+}
+
+std::vector<InstalledModel> installedModels()
+{
+    static const std::vector<InstalledModel> kBuiltIn = {
+        {0x01140000, "EOS D30"},      {0x01168000, "EOS D60"},        {0x01100000, "EOS-1D"},
+        {0x01110000, "PowerShot G2"}, {0x01090000, "PowerShot Pro90 IS"}, {0x01030000, "PowerShot 350"},
+    };
+    const std::string path = registrationRecordPath();
+    std::ifstream in(path);
+    if (path.empty() || !in)
+        return kBuiltIn;
+    std::vector<InstalledModel> models;
+    std::string line;
+    while (std::getline(in, line)) {
+        const std::string t = trim(line);
+        if (t.empty() || t[0] == '#' || t.rfind("model=", 0) != 0)
+            continue;
+        const std::string value = t.substr(6);
+        const auto blank = value.find(' ');
+        if (blank == std::string::npos)
+            continue;
+        const std::string idText = value.substr(0, blank);
+        char *end = nullptr;
+        const unsigned long id = std::strtoul(idText.c_str(), &end, 16);
+        const std::string name = trim(value.substr(blank + 1));
+        if (id == 0 || name.empty() || *end != '\0')
+            continue;
+        models.push_back({static_cast<uint32_t>(id), name});
+    }
+    return models;
+}
+
+} // namespace simcam
+
+using namespace simcam;
+
+extern "C" psResult PSUGetDevicePort(uint16_t portType, uint32_t, void *, psPortDescrip *port, uint32_t, uint32_t)
+{
+    if (!port)
+        return setupError(psERR_INVALID_POINTER);
+    const auto camera = simulatedCamera();
+    startServerIfConfigured(camera->config());
+    if (!camera->portAvailable(portType))
+        return setupError(psERR_DEVICE_NOT_FOUND);
+    *port = psPortDescrip{};
+    port->portType = portType;
+    std::strncpy(port->portName, portType == PS_PORT_TYPE_USB ? "usb:simcam" : "serial:simcam",
+                 sizeof port->portName - 1);
+    std::memcpy(port->portData, "QSIM", 4);
+    return 0;
+}
+
+extern "C" psResult PSULoadDriver(uint32_t, pslBASE_API **driver, uint32_t)
+{
+    if (!driver)
+        return setupError(psERR_INVALID_POINTER);
+    *driver = &g_driver;
+    return 0;
+}
+
+extern "C" psResult PSUGetInstalledCameraModelsEx2(pslStream *stream)
+{
+    if (!stream || !stream->ops || !stream->ops->write)
+        return setupError(psERR_INVALID_POINTER);
+    for (const InstalledModel &model : installedModels()) {
+        psModelDescripEx2 descriptor{};
+        descriptor.modelId = model.modelId;
+        std::strncpy(descriptor.modelName, model.name.c_str(), sizeof descriptor.modelName - 1);
+        if (const psResult status = stream->ops->write(stream, &descriptor, sizeof descriptor))
+            return status;
+    }
+    return 0;
+}
+
+extern "C" psResult PSSetLastModel(uint32_t modelId)
+{
+    g_lastModel = modelId;
+    return 0;
+}
+
+extern "C" psResult PSUUnloadDriver(uint32_t, pslBASE_API *driver, uint32_t)
+{
+    return driver == &g_driver ? 0 : setupError(psERR_INVALID_PARAMETER);
+}
