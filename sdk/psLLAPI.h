@@ -172,7 +172,7 @@ typedef psResult (*psEventCallback)(uint32_t eventCode, const void *eventData,
 
 // Transfer flags (a 16-bit word). The value 1 sends the thumbnail to the PC,
 // 2 the full view (the value absent from the card-only word 13), 8 keeps the
-// image on the card; 4 is set in all three words the program sends.
+// image on the card (4 always goes with it in the words the program sends).
 #define PS_TRANSFER_THUMBNAIL_TO_PC 0x1u
 #define PS_TRANSFER_FULLVIEW_TO_PC 0x2u
 #define PS_TRANSFER_TO_CARD 0x8u
