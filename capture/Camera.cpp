@@ -1,0 +1,377 @@
+#include "Camera.h"
+
+#include "DiagnosticLog.h"
+#include "FormatText.h"
+#include "ReleaseThread.h"
+#include "psDebugOutput.h"
+#include "psError.h"
+
+#include <cstring>
+#include <thread>
+
+namespace {
+
+void debugAndLog(const std::string &text)
+{
+    psDebugOutput(text);
+    logMessage(text);
+}
+
+// The driver's record: the first 16 bytes are kept, the name is only logged.
+std::string eventFileName(const psImageEventRecord &event)
+{
+    return std::string(event.fileName, strnlen(event.fileName, sizeof event.fileName));
+}
+
+uint32_t firstWord(const void *data)
+{
+    uint32_t word = 0;
+    if (data != nullptr)
+        std::memcpy(&word, data, sizeof word);
+    return word;
+}
+
+} // namespace
+
+Camera::Camera(CameraWindow &window, uint16_t portType, CameraConfig config)
+    : psCameraConnection(portType, nullptr), m_window(window), m_config(std::move(config))
+{
+    try {
+        m_release = std::make_unique<psReleaseControl>(*this);
+        const ReleaseTransferFlags flags = PS_TRANSFER_PC_ONLY;
+        m_release->setTransferFlags(&flags);
+        m_preview.store(false);
+        setBusyTimeout(kBusyTimeout);
+        m_releaseThread = std::make_unique<ReleaseThread>(*this);
+    } catch (...) {
+        tearDown();
+        throw;
+    }
+}
+
+Camera::~Camera()
+{
+    tearDown();
+}
+
+void Camera::tearDown() noexcept
+{
+    m_closing.store(true);
+    m_running.store(false);
+    if (m_releaseThread) {
+        m_releaseThread->stop();
+        m_releaseThread.reset();
+    }
+    try {
+        m_release.reset();
+    } catch (...) {
+        // Leaving release control failed: the camera is gone or busy; go on.
+    }
+    m_readyQueue.clear();
+    m_pendingQueue.clear();
+    disconnect();
+}
+
+std::string Camera::cameraModelName() const
+{
+    const psDeviceInfo &info = deviceInfo();
+    std::string name(info.modelName, strnlen(info.modelName, sizeof info.modelName));
+    return name.empty() ? modelName() : name;
+}
+
+ReleaseTransferFlags Camera::transferFlags() const
+{
+    std::lock_guard lock(m_stateMutex);
+    return m_transferFlags;
+}
+
+bool Camera::transferFlagsDirty() const
+{
+    std::lock_guard lock(m_stateMutex);
+    return m_transferFlagsDirty;
+}
+
+ReleaseParams Camera::cachedReleaseParams() const
+{
+    std::lock_guard lock(m_stateMutex);
+    return m_params;
+}
+
+void Camera::setStoreMode(StoreMode mode)
+{
+    m_storeMode.store(static_cast<uint32_t>(mode));
+    const ReleaseTransferFlags flags = transferFlagsFor(mode);
+    std::lock_guard lock(m_stateMutex);
+    if (flags != m_transferFlags) {
+        m_transferFlags = flags;
+        m_transferFlagsDirty = true;
+    }
+}
+
+void Camera::sendTransferFlagsIfDirty()
+{
+    ReleaseTransferFlags flags;
+    {
+        std::lock_guard lock(m_stateMutex);
+        if (!m_transferFlagsDirty)
+            return;
+        flags = m_transferFlags;
+    }
+    m_release->setTransferFlags(&flags);
+    std::lock_guard lock(m_stateMutex);
+    m_transferFlagsDirty = false;
+}
+
+bool Camera::getReleaseParams(ReleaseParams &params)
+{
+    if (!m_release)
+        throw "m_release is NULL";
+    sendTransferFlagsIfDirty();
+    m_release->getReleaseParams(&params);
+    // The camera reports this byte 24 below what it takes back.
+    params.bytes[33] = static_cast<uint8_t>(params.bytes[33] + 24);
+    std::lock_guard lock(m_stateMutex);
+    m_params = params;
+    return true;
+}
+
+bool Camera::setReleaseParams(const ReleaseParams &params)
+{
+    if (!m_release)
+        throw "m_release is NULL";
+    m_release->setReleaseParams(&params);
+    std::lock_guard lock(m_stateMutex);
+    m_params = params;
+    return true;
+}
+
+bool Camera::readCameraSetting(uint8_t *block)
+{
+    if (!m_release)
+        throw "m_release is NULL";
+    m_release->readCameraSetting(block);
+    return true;
+}
+
+bool Camera::setUILock()
+{
+    logMessage("setUILock()");
+    try {
+        lockControls();
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+void Camera::resetUILock()
+{
+    m_lockCount.store(0);
+    logMessage("resetUILock()");
+    try {
+        unlockControls();
+    } catch (...) {
+        // The window goes on as if unlocked; the user can force it.
+    }
+}
+
+void Camera::release()
+{
+    std::optional<std::string> error;
+    if (!m_preview.load())
+        error = checkImageDirectory(m_window.imageDirectorySettings(), m_config.today());
+    if (!error && !m_release)
+        error = "Camera not connected";
+    if (error) {
+        m_window.showError(*error);
+        m_window.endReleaseInUi(std::string(), std::string(), *error);
+        return;
+    }
+
+    const bool preview = m_preview.load();
+    try {
+        if (preview)
+            previewShot();
+        else
+            releaseShutter();
+    } catch (const psCException &e) {
+        const uint32_t code = psErrorCode(e.code);
+        if (code == psERR_DEVICE_NO_DISK || code == psERR_FILE_DISK_FULL_ERROR)
+            m_window.postMessage({CameraMessage::WM_CAMERA_CARD_FULL, 0, {}, {}});
+        else
+            m_window.showError("psCException");
+    } catch (...) {
+        m_window.showError("Unknown exception");
+    }
+}
+
+void Camera::releaseShutter()
+{
+    sendTransferFlagsIfDirty();
+    if ((transferFlags() & PS_TRANSFER_TO_CARD) != 0) {
+        if (m_release->getShotsRemaining() > 0)
+            m_release->release();
+        else
+            m_window.postMessage({CameraMessage::WM_CAMERA_CARD_FULL, 0, {}, {}});
+        return;
+    }
+    m_release->release();
+}
+
+void Camera::previewShot()
+{
+    const ReleaseParams user = cachedReleaseParams();
+    ReleaseParams small = user;
+    small.bytes[ReleaseParams::kQuality] = 2;
+    small.bytes[ReleaseParams::kImageType] = 1;
+    small.bytes[ReleaseParams::kImageSize] = 2;
+    try {
+        m_release->setReleaseParams(&small);
+        m_release->getReleaseParams(&small);
+        if (small.bytes[ReleaseParams::kImageType] != 1 || small.bytes[ReleaseParams::kImageSize] != 2
+            || small.bytes[ReleaseParams::kQuality] != 2) {
+            m_window.showError("Unable to set camera to small, normal JPEG for preview shot");
+            // No preview follows to put the user's parameters back.
+            m_release->setReleaseParams(&user);
+            return;
+        }
+        ReleaseTransferFlags remembered;
+        {
+            std::lock_guard lock(m_stateMutex);
+            remembered = m_transferFlags;
+        }
+        const ReleaseTransferFlags pcOnly = PS_TRANSFER_PC_ONLY;
+        m_release->setTransferFlags(&pcOnly);
+        {
+            // The next release sends the user's flags again.
+            std::lock_guard lock(m_stateMutex);
+            m_transferFlags = remembered;
+            m_transferFlagsDirty = true;
+        }
+        m_release->release();
+    } catch (...) {
+        // The shot will not come: the camera must not stay set to the preview's small JPEG.
+        try {
+            m_release->setReleaseParams(&user);
+        } catch (...) {
+        }
+        throw;
+    }
+}
+
+void Camera::eventNotification(uint32_t eventCode, const void *eventData, uint32_t contextWord)
+{
+    if (m_closing.load())
+        return;
+    const uint32_t severity = eventCode & PS_EVENT_SEVERITY_MASK;
+    const uint32_t event = eventCode & PS_EVENT_MASK;
+
+    if (severity == PS_EVENT_SEVERITY_WARNING) {
+        psDebugOutput("Camera::eventNotification - psEVENT_SEVERITY_WARNING\n");
+        if (event == PS_WARNING_ABOUT_TO_SHUTDOWN) {
+            psDebugOutput("Camera is about to shutdown\n");
+            // The driver takes this answer as "stay awake".
+            throw psCException(psSTAY_AWAKE, "", 0);
+        }
+        return;
+    }
+    if (severity == PS_EVENT_SEVERITY_SHUTDOWN) {
+        psDebugOutput("Camera::eventNotification - psEVENT_SEVERITY_SHUTDOWN\n");
+        m_window.postMessage({CameraMessage::WM_CAMERA_SHUTDOWN, event, {}, {}});
+        return;
+    }
+    if (severity != PS_EVENT_SEVERITY_NONE) {
+        psDebugOutput("Camera::eventNotification - some other event\n");
+        return;
+    }
+
+    switch (event) {
+    case PS_EVENT_THUMBNAIL_ON_RELEASE:
+    case PS_EVENT_FULLVIEW_ON_RELEASE:
+        imageEvent(event, eventData);
+        break;
+    case PS_EVENT_RELEASE_CONTROL:
+        releaseControlEvent(firstWord(eventData), contextWord);
+        break;
+    case PS_EVENT_CHANGE_LOCK_STATUS: {
+        const uint32_t status = firstWord(eventData);
+        debugAndLog(formatText("psEVENT_CHANGE_LOCK_STATUS: 0x%02x\n", status));
+        m_lockStatus.store(status);
+        break;
+    }
+    default:
+        debugAndLog(formatText("psEVENT_SEVERITY_NONE - unknown: 0x%04x\n", event));
+        break;
+    }
+}
+
+void Camera::imageEvent(uint32_t event, const void *eventData)
+{
+    if (eventData == nullptr) {
+        debugAndLog(formatText("psEVENT_SEVERITY_NONE - unknown: 0x%04x\n", event));
+        return;
+    }
+    psImageEventRecord driverRecord;
+    std::memcpy(&driverRecord, eventData, sizeof driverRecord);
+    const ReleasedImageRecord record = ReleasedImageRecord::fromEvent(driverRecord);
+    const bool thumbnail = event == PS_EVENT_THUMBNAIL_ON_RELEASE;
+
+    debugAndLog(formatText("%s sequenceID=%ld, format=%d, sizeOfData=%ld, fileName:%s\n",
+                           thumbnail ? "psEVENT_THUMBNAIL_ON_RELEASE" : "psEVENT_FULLVIEW_ON_RELEASE",
+                           static_cast<long>(record.sequenceId()), record.format,
+                           static_cast<long>(record.dataSize), eventFileName(driverRecord).c_str()));
+
+    if (thumbnail) {
+        const bool cardOnly = m_storeMode.load() == static_cast<uint32_t>(StoreMode::CardOnly);
+        const bool fullViewExpected = m_preview.load() || !cardOnly;
+        if (m_pendingThumbnail != 0 && fullViewExpected) {
+            debugAndLog("*** psEVENT_THUMBNAIL_ON_RELEASE sequence error ***\n");
+            // The earlier shot's full view never came: fetch it by its thumbnail's record.
+            m_pendingQueue.append(ImageEventKind::FullView, m_savedThumbnail);
+        }
+        m_pendingThumbnail = fullViewExpected ? record.sequence : 0;
+        m_savedThumbnail = record;
+        m_pendingQueue.append(ImageEventKind::Thumbnail, record);
+        return;
+    }
+
+    if (m_pendingThumbnail != record.sequence) {
+        debugAndLog("*** psEVENT_FULLVIEW_ON_RELEASE sequence error ***\n");
+        // The thumbnail never came: fetch it too.
+        m_pendingQueue.append(ImageEventKind::Thumbnail, record);
+    }
+    m_pendingThumbnail = 0;
+    m_pendingQueue.append(ImageEventKind::FullView, record);
+}
+
+void Camera::releaseControlEvent(uint32_t subEvent, uint32_t contextWord)
+{
+    switch (subEvent) {
+    case PS_RELEASE_EVENT_CHANGED_BY_UI:
+        psDebugOutput("RELEASE_EVENT_CHANGED_BY_UI\n");
+        logMessage(formatText("RELEASE_EVENT_CHANGED_BY_UI, m_lockCount:%d", m_lockCount.load()));
+        if (!m_ignoreControlChanges.load())
+            m_window.postMessage({CameraMessage::WM_CAMERA_UI_CHANGED, 0, {}, {}});
+        break;
+    case PS_RELEASE_EVENT_RELEASE_START:
+        m_window.postMessage({CameraMessage::WM_CAMERA_RELEASE_START, 0, {}, {}});
+        psDebugOutput("RELEASE_EVENT_RELEASE_START\n");
+        logMessage("RELEASE_EVENT_RELEASE_START");
+        m_releaseInProgress.store(true);
+        break;
+    case PS_RELEASE_EVENT_RELEASE_COMPLETE:
+        psDebugOutput("RESEASE_EVENT_RELEASE_COMPLETE\n");
+        logMessage("RESEASE_EVENT_RELEASE_COMPLETE");
+        m_releaseInProgress.store(false);
+        m_readyQueue.appendAll(m_pendingQueue);
+        m_pendingQueue.clear();
+        if (m_config.settleTime.count() > 0)
+            std::this_thread::sleep_for(m_config.settleTime);
+        m_releaseEvent.set();
+        break;
+    default:
+        psDebugOutput(formatText("psEVENT_RELEASE_CONTROL - unknown: 0x%08lx %ld\n",
+                                 static_cast<unsigned long>(subEvent), static_cast<long>(contextWord)));
+        break;
+    }
+}
