@@ -196,6 +196,8 @@ void ReleaseThread::processEntry(const ImageEvent &entry)
     stream.setProgressListener([&window](uint32_t percent) {
         window.setProgress(static_cast<uint16_t>(std::min<uint32_t>(percent, 0xFFFF)));
     });
+    // The camera announces the size: receive the image without regrowing.
+    stream.reserve(entry.record.dataSize);
     StreamRegistration registration(m_mutex, m_stream, m_stopping, stream);
 
     if (!m_camera.m_release) {

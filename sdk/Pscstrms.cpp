@@ -41,6 +41,20 @@ psResult psStream::progressEntry(pslStream *stream, uint32_t percent)
 
 psMemoryStream::psMemoryStream() = default;
 
+bool psMemoryStream::reserve(size_t expectedSize)
+{
+    if (expectedSize > kMaximumSizeHint)
+        return true;
+    try {
+        m_data.reserve(std::max(kInitialCapacity, expectedSize));
+    } catch (const std::bad_alloc &) {
+        return false;
+    } catch (const std::length_error &) {
+        return false;
+    }
+    return true;
+}
+
 std::vector<uint8_t> psMemoryStream::takeData()
 {
     std::vector<uint8_t> taken;

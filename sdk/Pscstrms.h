@@ -53,10 +53,16 @@ public:
 
     static constexpr size_t kInitialCapacity = 4u * 1024u * 1024u;
     static constexpr size_t kMinimumGrowth = 10240u;
+    static constexpr size_t kMaximumSizeHint = 512u * 1024u * 1024u;
 
     psMemoryStream();
 
     void setProgressListener(ProgressListener listener) { m_listener = std::move(listener); }
+    // Makes room for an image whose size the camera announced, so that it is
+    // received without regrowing. A hint beyond kMaximumSizeHint is not
+    // trusted (the buffer then grows as the bytes come). Returns false when
+    // the memory could not be had; writing still works then.
+    bool reserve(size_t expectedSize);
     void cancel() { m_cancelled.store(true, std::memory_order_relaxed); }
     bool isCancelled() const { return m_cancelled.load(std::memory_order_relaxed); }
 

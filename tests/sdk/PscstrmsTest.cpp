@@ -63,6 +63,32 @@ TEST(psMemoryStream, OneLargeWriteGetsAtLeastTheMissingAmount)
     EXPECT_EQ(stream.data()[first.size()], 2);
 }
 
+TEST(psMemoryStream, AnnouncedSizeIsReceivedWithoutRegrowing)
+{
+    psMemoryStream stream;
+    const size_t announced = 20u * 1024 * 1024;
+    ASSERT_TRUE(stream.reserve(announced));
+    const uint8_t *buffer = nullptr;
+    const std::vector<uint8_t> chunk(4096, 0x5A);
+    for (size_t written = 0; written < announced; written += chunk.size()) {
+        ASSERT_EQ(write(stream, chunk.data(), static_cast<uint32_t>(chunk.size())), 0u);
+        if (buffer == nullptr)
+            buffer = stream.data().data();
+        ASSERT_EQ(stream.data().data(), buffer) << "regrown after " << written << " bytes";
+    }
+    EXPECT_EQ(stream.size(), announced);
+}
+
+TEST(psMemoryStream, ImplausibleSizeHintIsNotTrusted)
+{
+    psMemoryStream stream;
+    EXPECT_TRUE(stream.reserve(0xFFFFFFF0u));
+    EXPECT_LT(stream.capacity(), psMemoryStream::kMaximumSizeHint);
+    // A small hint still gives the usual first capacity.
+    EXPECT_TRUE(stream.reserve(100));
+    EXPECT_EQ(stream.capacity(), psMemoryStream::kInitialCapacity);
+}
+
 TEST(psMemoryStream, TakingTheDataHandsOverTheSameBuffer)
 {
     psMemoryStream stream;
