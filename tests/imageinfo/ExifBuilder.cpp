@@ -1,5 +1,6 @@
 #include "ExifBuilder.h"
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
@@ -271,9 +272,13 @@ std::vector<uint8_t> CiffBuilder::build() const
 
 std::vector<uint8_t> TestShot::defaultUserComment(const std::string &text, size_t capacity)
 {
-    std::vector<uint8_t> bytes = {'A', 'S', 'C', 'I', 'I', 0, 0, 0};
-    bytes.insert(bytes.end(), text.begin(), text.end());
-    bytes.resize(8 + capacity, 0);
+    // Sized first and filled in place: GCC 12 misreads an insert into a
+    // freshly initialised vector as an overflow at -O2.
+    static constexpr char kCharacterCode[8] = {'A', 'S', 'C', 'I', 'I', 0, 0, 0};
+    std::vector<uint8_t> bytes(8 + std::max(capacity, text.size()), 0);
+    std::copy(std::begin(kCharacterCode), std::end(kCharacterCode), bytes.begin());
+    std::copy(text.begin(), text.end(), bytes.begin() + 8);
+    bytes.resize(8 + capacity);
     return bytes;
 }
 

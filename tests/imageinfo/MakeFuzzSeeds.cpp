@@ -3,6 +3,7 @@
 // Usage: imageinfo_fuzz_seeds <fuzz/corpus directory>
 #include "ExifBuilder.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -10,8 +11,9 @@ namespace {
 
 std::vector<uint8_t> prefixed(uint8_t first, const std::vector<uint8_t> &bytes)
 {
-    std::vector<uint8_t> out{first};
-    out.insert(out.end(), bytes.begin(), bytes.end());
+    std::vector<uint8_t> out(bytes.size() + 1);
+    out[0] = first;
+    std::copy(bytes.begin(), bytes.end(), out.begin() + 1);
     return out;
 }
 
