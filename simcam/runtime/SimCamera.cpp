@@ -32,6 +32,13 @@ constexpr psResult kCancelled = driverError(psERR_OPERATION_CANCELLED);
 
 constexpr size_t kKeptShots = 8;   // shots whose images can still be fetched
 constexpr uint32_t kTransferChunk = 64 * 1024;
+// A paced transfer writes what the cable carries in this time, so that a
+// refused write or a closed device ends it within about one piece.
+constexpr std::chrono::milliseconds kPacedPiece{50};
+
+// The lock-status word of event 15 (its low 24 bits count).
+constexpr uint32_t kLockStatusUnlocked = 0;
+constexpr uint32_t kLockStatusLocked = 1;
 
 psImageEventRecord imageRecord(uint32_t sequence, uint8_t format, size_t size, const std::string &name)
 {
@@ -164,6 +171,8 @@ psResult SimCamera::close(psDeviceHandle handle)
     m_handle = 0;
     m_releaseControl = false;
     m_locked = false;
+    // A paced transfer sleeping between its pieces ends now.
+    m_changed.notify_all();
     stopWorker(lock);
     m_callback = nullptr;
     m_context = nullptr;
@@ -402,18 +411,27 @@ void SimCamera::runRelease(ShotSpec spec, uint32_t sequence, uint16_t flags, boo
         while (m_shots.size() > kKeptShots)
             m_shots.pop_front();
     }
-    if (flags & PS_TRANSFER_THUMBNAIL_TO_PC) {
+    if ((flags & PS_TRANSFER_THUMBNAIL_TO_PC) && !loseEvent(m_config.lostThumbnails)) {
         const psImageEventRecord record =
             imageRecord(sequence, images->format, images->thumbnail.size(),
                         spec.isRaw() ? spec.thumbnailFileName() : spec.fileName());
         deliver(PS_EVENT_THUMBNAIL_ON_RELEASE, &record);
     }
-    if (flags & PS_TRANSFER_FULLVIEW_TO_PC) {
+    if ((flags & PS_TRANSFER_FULLVIEW_TO_PC) && !loseEvent(m_config.lostFullViews)) {
         const psImageEventRecord record = imageRecord(sequence, images->format, images->fullView.size(), spec.fileName());
         deliver(PS_EVENT_FULLVIEW_ON_RELEASE, &record);
     }
     ready();
     deliver(PS_EVENT_RELEASE_CONTROL, &complete);
+}
+
+bool SimCamera::loseEvent(uint32_t &remaining)
+{
+    std::lock_guard lock(m_mutex);
+    if (remaining == 0)
+        return false;
+    --remaining;
+    return true;
 }
 
 psResult SimCamera::releasedImage(psDeviceHandle handle, uint32_t kind, uint32_t sequence, pslStream *stream)
@@ -437,10 +455,16 @@ psResult SimCamera::releasedImage(psDeviceHandle handle, uint32_t kind, uint32_t
         touch();
     }
     const std::vector<uint8_t> &data = kind == PS_IMAGE_KIND_THUMBNAIL ? images->thumbnail : images->fullView;
+    uint32_t piece = kTransferChunk;
+    if (bytesPerSecond > 0) {
+        bytesPerSecond = std::max(bytesPerSecond, kSlowestTransfer);
+        const uint64_t perPiece = uint64_t{bytesPerSecond} * kPacedPiece.count() / 1000;
+        piece = static_cast<uint32_t>(std::clamp<uint64_t>(perPiece, 1, kTransferChunk));
+    }
     const auto started = std::chrono::steady_clock::now();
     size_t sent = 0;
     while (sent < data.size()) {
-        const uint32_t chunk = static_cast<uint32_t>(std::min<size_t>(kTransferChunk, data.size() - sent));
+        const uint32_t chunk = static_cast<uint32_t>(std::min<size_t>(piece, data.size() - sent));
         if (const psResult status = stream->ops->write(stream, data.data() + sent, chunk))
             return status;
         sent += chunk;
@@ -498,6 +522,8 @@ psResult SimCamera::lock(psDeviceHandle handle, uint32_t mode)
     if (m_config.menuOpen)
         return kBusy;
     touch();
+    if (!m_locked)
+        postLockStatus(kLockStatusLocked);
     m_locked = true;
     return 0;
 }
@@ -507,8 +533,16 @@ psResult SimCamera::unlock(psDeviceHandle handle)
     std::lock_guard lock(m_mutex);
     if (const psResult status = checkDevice(handle))
         return status;
+    if (m_locked)
+        postLockStatus(kLockStatusUnlocked);
     m_locked = false;
     return 0;
+}
+
+void SimCamera::postLockStatus(uint32_t status)
+{
+    // Reported when it changes, like every event from the device's thread.
+    post([this, status] { deliver(PS_EVENT_CHANGE_LOCK_STATUS, &status); });
 }
 
 // ---------------------------------------------------------------------------
@@ -547,6 +581,18 @@ void SimCamera::setMenuOpen(bool open)
 {
     std::lock_guard lock(m_mutex);
     m_config.menuOpen = open;
+}
+
+void SimCamera::loseThumbnailEvents(uint32_t count)
+{
+    std::lock_guard lock(m_mutex);
+    m_config.lostThumbnails = count;
+}
+
+void SimCamera::loseFullViewEvents(uint32_t count)
+{
+    std::lock_guard lock(m_mutex);
+    m_config.lostFullViews = count;
 }
 
 void SimCamera::setAfFailure(bool fails)

@@ -55,6 +55,10 @@ public:
     void setMenuOpen(bool open);
     void setAfFailure(bool fails);
     void setCard(bool present, uint32_t shots);
+    // Faults for the program's recovery: the next `count` thumbnail (or
+    // full-view) events of releases are not sent; the images stay fetchable.
+    void loseThumbnailEvents(uint32_t count);
+    void loseFullViewEvents(uint32_t count);
     bool turnDial(const std::string &mode, std::string *error);
     void shutdown(uint32_t reason);        // CF cover, battery cover, auto power-off, cable
     void reconnect();
@@ -89,6 +93,8 @@ private:
     bool startRelease(bool fromCamera, std::string *error, psResult *result);
     void runRelease(ShotSpec spec, uint32_t sequence, uint16_t flags, bool afFailure);
     void runWarning();
+    bool loseEvent(uint32_t &remaining);                  // takes m_mutex; counts one down
+    void postLockStatus(uint32_t status);                 // m_mutex held
     void post(std::function<void()> job);                 // m_mutex held
     void postShutdown(uint32_t reason);                   // m_mutex held
     psResult deliver(uint32_t event, const void *data, bool evenIfGone = false);

@@ -419,11 +419,22 @@ bool SimConfig::applyKey(const std::string &rawKey, const std::string &value, st
             return true;
         }
         const auto n = parseNumber(v);
-        if (!n || *n < 0)
+        if (!n || *n < kSlowestTransfer || *n > 0xFFFFFFFFL)
             return bad();
         transferBytesPerSecond = static_cast<uint32_t>(*n);
         return true;
     }
+    auto count = [&](uint32_t &field) {
+        const auto v = parseNumber(trim(value));
+        if (!v || *v < 0 || *v > 0xFFFFFFFFL)
+            return bad();
+        field = static_cast<uint32_t>(*v);
+        return true;
+    };
+    if (key == "losethumbnail")
+        return count(lostThumbnails);
+    if (key == "losefullview")
+        return count(lostFullViews);
     auto milliseconds = [&](std::chrono::milliseconds &field) {
         const auto v = parseNumber(trim(value));
         if (!v || *v < 0 || *v > 600000)

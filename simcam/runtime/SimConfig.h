@@ -13,6 +13,11 @@
 
 namespace simcam {
 
+// The slowest paced transfer, in bytes per second: the camera writes at least
+// one byte per piece and a piece lasts at most 50 ms, so that a cancelled
+// transfer stops at once.
+constexpr uint32_t kSlowestTransfer = 20;
+
 struct SimConfig {
     CameraState state;
     bool attached = true;
@@ -21,7 +26,9 @@ struct SimConfig {
     uint32_t cardShots = 200;             // room left on the card
     uint32_t counter = 1;                 // number of the next file
     std::string owner = "Quillomat";
-    uint32_t transferBytesPerSecond = 0;  // 0: as fast as the stream takes it
+    uint32_t transferBytesPerSecond = 0;  // 0: as fast as the stream takes it, else >= kSlowestTransfer
+    uint32_t lostThumbnails = 0;          // so many thumbnail events are not sent (the images stay fetchable)
+    uint32_t lostFullViews = 0;           // the same for full-view events
     std::chrono::milliseconds exposureCap{1000};   // longest exposure or self-timer really waited
     std::chrono::milliseconds mirrorDelay{80};
     std::chrono::milliseconds processingDelay{250};

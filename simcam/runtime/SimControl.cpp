@@ -5,6 +5,7 @@
 
 #include <psLLAPI.h>
 
+#include <cstdlib>
 #include <sstream>
 
 namespace simcam {
@@ -55,6 +56,8 @@ const char *controlCommandHelp()
            "reconnect               plug the camera in again\n"
            "card <shots>|none       put in a card with room for that many shots, or take it out\n"
            "af-fail on|off          the lens cannot focus\n"
+           "lose thumbnail|fullview [n]\n"
+           "                        the next n (1) thumbnail or full-view events are not sent\n"
            "status                  show the camera's state\n";
 }
 
@@ -127,6 +130,25 @@ std::string runControlCommand(const std::string &line)
         if (rest.empty() || *end != '\0' || shots < 0)
             return error("usage: card <shots>|none");
         camera->setCard(true, static_cast<uint32_t>(shots));
+        return ok();
+    }
+    if (command == "lose") {
+        std::istringstream words(rest);
+        std::string which, number, extra;
+        words >> which >> number >> extra;
+        long count = 1;
+        if (!number.empty()) {
+            char *end = nullptr;
+            count = std::strtol(number.c_str(), &end, 10);
+            if (*end != '\0')
+                count = -1;
+        }
+        if ((which != "thumbnail" && which != "fullview") || count < 0 || count > 0xFFFFFFFFL || !extra.empty())
+            return error("usage: lose thumbnail|fullview [n]");
+        if (which == "thumbnail")
+            camera->loseThumbnailEvents(static_cast<uint32_t>(count));
+        else
+            camera->loseFullViewEvents(static_cast<uint32_t>(count));
         return ok();
     }
     if (command == "status")

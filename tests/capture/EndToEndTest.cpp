@@ -1,6 +1,7 @@
 // Whole releases on the simulated camera: the session, its release thread,
 // real files in a private folder and a recording window. The files written
 // are read back and checked with exiftool.
+#include "../sdk/DebugCapture.h"
 #include "Camera.h"
 #include "ImageInfo.h"
 #include "InfoText.h"
@@ -11,11 +12,13 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <thread>
 
 using ::testing::ElementsAre;
+using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 
 namespace {
@@ -54,6 +57,14 @@ std::vector<uint8_t> readBytes(const std::filesystem::path &path)
 {
     const std::string text = readTextFile(path);
     return std::vector<uint8_t>(text.begin(), text.end());
+}
+
+size_t occurrences(const std::string &text, const std::string &part)
+{
+    size_t count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size()))
+        ++count;
+    return count;
 }
 
 std::string modelFileName(std::string model)
@@ -111,6 +122,7 @@ protected:
     std::string path(const std::string &name) const { return m_folder.str() + "/" + name; }
 
     TemporaryDirectory m_folder;
+    DebugCapture m_debug;
     RecordingWindow m_window;
     std::unique_ptr<Camera> m_camera;
 };
@@ -289,7 +301,7 @@ TEST_P(EndToEnd, FolderThatCannotBeMadeStopsAReleaseFromThePc)
 
 TEST_P(EndToEnd, TeardownInTheMiddleOfATransferCancelsIt)
 {
-    // Seconds for a large JPEG at this speed; the driver writes every third of a second.
+    // Seconds for a large JPEG at this speed, written in pieces of 50 ms.
     attachCamera("quality=large/fine;transfer=200000");
     connect();
     m_camera->setUILock();
@@ -337,6 +349,107 @@ TEST_P(EndToEnd, TwoHundredShotsAreNumberedWithoutAGap)
     EXPECT_EQ(m_window.count("WM_DISPLAY_JPEG"), 200u);
     EXPECT_EQ(m_window.count("showExceptionBox"), 0u);
     EXPECT_EQ(m_window.count("showError"), 0u);
+}
+
+TEST_P(EndToEnd, LostFullViewIsFetchedWithTheNextShotAndNothingIsLost)
+{
+    attachCamera("quality=small/normal;losefullview=1");
+    connect(StoreMode::PcOnly);
+    shoot();
+    // The first shot's thumbnail alone: a JPEG shot saves nothing from it.
+    EXPECT_THAT(entryNames(m_folder.path()), IsEmpty());
+    EXPECT_THAT(m_debug.text(), ::testing::Not(HasSubstr("sequence error")));
+
+    shoot();
+    EXPECT_THAT(entryNames(m_folder.path()), ElementsAre("IMG_0001.JPG", "IMG_0002.JPG"));
+    const auto saved = m_window.callsNamed("onImageSaved");
+    ASSERT_EQ(saved.size(), 2u);
+    EXPECT_EQ(saved[0].text, path("IMG_0001.JPG"));
+    EXPECT_EQ(saved[1].text, path("IMG_0002.JPG"));
+    // The camera's clock moves one second a shot: the first file is the first shot.
+    const ImageInfo first(path("IMG_0001.JPG"));
+    const ImageInfo second(path("IMG_0002.JPG"));
+    EXPECT_EQ(first.m_model, std::string("Canon ") + GetParam());
+    EXPECT_EQ(first.m_dateTime, "2002:06:02 08:30:00");
+    EXPECT_EQ(second.m_dateTime, "2002:06:02 08:30:01");
+    EXPECT_EQ(m_window.count("WM_DISPLAY_JPEG"), 2u);
+    EXPECT_EQ(m_window.count("showExceptionBox"), 0u);
+    EXPECT_EQ(m_window.count("showError"), 0u);
+
+    const std::string debug = m_debug.text();
+    const std::string error = "*** psEVENT_THUMBNAIL_ON_RELEASE sequence error ***\n";
+    EXPECT_EQ(occurrences(debug, error), 1u);
+    EXPECT_THAT(debug, ::testing::Not(HasSubstr("*** psEVENT_FULLVIEW_ON_RELEASE sequence error ***")));
+    // Found out by the second shot's thumbnail, before its own full view.
+    const size_t secondThumbnail = debug.find("psEVENT_THUMBNAIL_ON_RELEASE sequenceID=2, format=1, sizeOfData=");
+    ASSERT_NE(secondThumbnail, std::string::npos) << debug;
+    EXPECT_LT(secondThumbnail, debug.find(error));
+    EXPECT_LT(debug.find(error), debug.find("psEVENT_FULLVIEW_ON_RELEASE sequenceID=2, format=1"));
+    EXPECT_EQ(occurrences(debug, "psEVENT_FULLVIEW_ON_RELEASE sequenceID=1,"), 0u);
+
+    if (!haveExiftool())
+        GTEST_SKIP() << "exiftool is not installed";
+    EXPECT_EQ(exiftoolTags(path("IMG_0001.JPG")).at("IFD0:Model"), std::string("Canon ") + GetParam());
+    EXPECT_EQ(exiftoolTags(path("IMG_0002.JPG")).at("ExifIFD:DateTimeOriginal"), "2002:06:02 08:30:01");
+}
+
+TEST_P(EndToEnd, LostThumbnailIsFetchedWithItsFullViewsRecord)
+{
+    attachCamera("losethumbnail=1");
+    connect();
+    shoot();
+
+    EXPECT_THAT(entryNames(m_folder.path()), ElementsAre("IMG_0001.JPG"));
+    EXPECT_EQ(m_window.callsNamed("onImageSaved").at(0).text, path("IMG_0001.JPG"));
+    const ImageInfo saved(path("IMG_0001.JPG"));
+    EXPECT_EQ(saved.m_model, std::string("Canon ") + GetParam());
+    // Two entries went to the release thread: the thumbnail the session
+    // queued for the lost event, then the full view.
+    std::vector<uint32_t> remaining;
+    for (const WindowCall &call : m_window.callsNamed("WM_CAMERA_TRANSFER_PROGRESS"))
+        remaining.push_back(call.message.wParam);
+    EXPECT_THAT(remaining, ElementsAre(1u, 0u));
+
+    const std::string debug = m_debug.text();
+    EXPECT_EQ(occurrences(debug, "*** psEVENT_FULLVIEW_ON_RELEASE sequence error ***\n"), 1u);
+    EXPECT_THAT(debug, ::testing::Not(HasSubstr("*** psEVENT_THUMBNAIL_ON_RELEASE sequence error ***")));
+    EXPECT_THAT(debug, ::testing::Not(HasSubstr("psEVENT_THUMBNAIL_ON_RELEASE sequenceID=")));
+    EXPECT_THAT(debug, HasSubstr("psEVENT_FULLVIEW_ON_RELEASE sequenceID=1, format=1, sizeOfData="));
+    EXPECT_EQ(m_window.count("showExceptionBox"), 0u);
+
+    if (!haveExiftool())
+        GTEST_SKIP() << "exiftool is not installed";
+    EXPECT_EQ(exiftoolTags(path("IMG_0001.JPG")).at("IFD0:Model"), std::string("Canon ") + GetParam());
+}
+
+TEST_P(EndToEnd, LostRawThumbnailStillGivesTheThmBesideTheCrw)
+{
+    attachCamera("quality=raw");
+    connect();
+    simcam::simulatedCamera()->loseThumbnailEvents(1);
+    shoot();
+
+    EXPECT_THAT(entryNames(m_folder.path()), ElementsAre("CRW_0001.CRW", "CRW_0001.THM"));
+    EXPECT_EQ(m_window.callsNamed("onImageSaved").at(0).text, path("CRW_0001.CRW"));
+    const ImageInfo thm(path("CRW_0001.THM"));
+    EXPECT_EQ(thm.m_model, std::string("Canon ") + GetParam());
+    EXPECT_EQ(m_window.callsNamed("WM_DISPLAY_SHOT_INFO").at(0).text, shotInfoText(thm));
+    EXPECT_EQ(occurrences(m_debug.text(), "*** psEVENT_FULLVIEW_ON_RELEASE sequence error ***\n"), 1u);
+    EXPECT_THAT(m_debug.text(), HasSubstr("psEVENT_FULLVIEW_ON_RELEASE sequenceID=1, format=2, sizeOfData="));
+}
+
+TEST_P(EndToEnd, LockStatusEventsReachTheSession)
+{
+    attachCamera();
+    connect();
+    ASSERT_TRUE(m_camera->setUILock());
+    simcam::simulatedCamera()->waitIdle();
+    EXPECT_EQ(m_camera->lockStatus(), 1u);
+    EXPECT_THAT(m_debug.text(), HasSubstr("psEVENT_CHANGE_LOCK_STATUS: 0x01\n"));
+    m_camera->resetUILock();
+    simcam::simulatedCamera()->waitIdle();
+    EXPECT_EQ(m_camera->lockStatus(), 0u);
+    EXPECT_THAT(m_debug.text(), HasSubstr("psEVENT_CHANGE_LOCK_STATUS: 0x00\n"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Models, EndToEnd, ::testing::Values("EOS D30", "EOS D60"),

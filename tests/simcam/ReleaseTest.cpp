@@ -284,7 +284,7 @@ TEST(SimRelease, ClosingInTheMiddleOfASlowTransferEndsIt)
     psResult status = 0;
     MemoryStream stream;
     std::thread fetcher([&] { status = device.fetch(PS_IMAGE_KIND_FULLVIEW, sequence, stream); });
-    // At 20 kB/s the second chunk is seconds away when the device closes.
+    // At 20 kB/s the image takes seconds; the device closes after its first piece.
     while (stream.writes == 0)
         std::this_thread::yield();
     device.close();

@@ -99,6 +99,8 @@ TEST(SimcamCli, CommandsDriveTheRunningProgramsCamera)
     EXPECT_EQ(simcam::simulatedCamera()->shotsRemaining(), 12u);
     EXPECT_EQ(run(prefix + "shutter").status, 0);
     EXPECT_EQ(simcam::simulatedCamera()->shotsRemaining(), 11u);
+    EXPECT_EQ(run(prefix + "lose fullview 2").status, 0);
+    EXPECT_EQ(simcam::simulatedCamera()->config().lostFullViews, 2u);
     const CliRun status = run(prefix + "status");
     EXPECT_NE(status.output.find("EOS D30"), std::string::npos) << status.output;
     EXPECT_EQ(run(prefix + "unplug").status, 0);
