@@ -3,7 +3,7 @@
 #ifndef QUILLOMAT_SIMCAM_FIXTURESET_H
 #define QUILLOMAT_SIMCAM_FIXTURESET_H
 
-#include "ShotSpec.h"
+#include "ShotPlan.h"
 
 #include <string>
 #include <vector>
@@ -13,7 +13,7 @@ namespace simcam {
 struct Fixture {
     std::string directory;   // "EOS_D60_manual": one folder per variant
     std::string settings;    // the configuration keys it was made with
-    ShotSpec shot;
+    ShotPlan shot;
 };
 
 // The variants, each a shot of a fixed date and file number.

@@ -93,7 +93,7 @@ double exposureGain(const CameraState &s)
 
 class SceneRenderer {
 public:
-    SceneRenderer(const ShotSpec &shot, const JpegOptions &options)
+    SceneRenderer(const ShotPlan &shot, const JpegOptions &options)
         : m_width(options.width), m_height(options.height), m_seed(shot.seed() | 1)
     {
         m_pictureHeight = options.letterbox ? std::min(m_height, m_width * 2 / 3) : m_height;
@@ -285,7 +285,7 @@ bool compress(jpeg_compress_struct &cinfo, ErrorManager &errors, SceneRenderer &
 
 } // namespace
 
-std::vector<uint8_t> renderJpeg(const ShotSpec &shot, const JpegOptions &options)
+std::vector<uint8_t> renderJpeg(const ShotPlan &shot, const JpegOptions &options)
 {
     if (options.width <= 0 || options.height <= 0 || options.width > 0xFFFF || options.height > 0xFFFF)
         return {};

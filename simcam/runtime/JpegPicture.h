@@ -3,7 +3,7 @@
 #ifndef QUILLOMAT_SIMCAM_JPEGPICTURE_H
 #define QUILLOMAT_SIMCAM_JPEGPICTURE_H
 
-#include "ShotSpec.h"
+#include "ShotPlan.h"
 
 #include <cstdint>
 #include <vector>
@@ -19,7 +19,7 @@ struct JpegOptions {
 };
 
 // An empty result means libjpeg failed.
-std::vector<uint8_t> renderJpeg(const ShotSpec &shot, const JpegOptions &options);
+std::vector<uint8_t> renderJpeg(const ShotPlan &shot, const JpegOptions &options);
 
 } // namespace simcam
 

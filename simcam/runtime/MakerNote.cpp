@@ -57,7 +57,7 @@ uint16_t afPointsInFocus(const CameraState &state)
     }
 }
 
-std::vector<uint8_t> makerNoteDirectory(const ShotSpec &shot, uint32_t base)
+std::vector<uint8_t> makerNoteDirectory(const ShotPlan &shot, uint32_t base)
 {
     TiffDirectory note;
     note.addShorts(0x0001, cameraSettingsArray(shot));
@@ -71,7 +71,7 @@ std::vector<uint8_t> makerNoteDirectory(const ShotSpec &shot, uint32_t base)
 
 } // namespace
 
-std::vector<uint16_t> cameraSettingsArray(const ShotSpec &shot)
+std::vector<uint16_t> cameraSettingsArray(const ShotPlan &shot)
 {
     const CameraState &s = shot.state;
     std::vector<uint16_t> a(kCameraSettingsCount, 0);
@@ -106,7 +106,7 @@ std::vector<uint16_t> cameraSettingsArray(const ShotSpec &shot)
     return a;
 }
 
-std::vector<uint16_t> shotInfoArray(const ShotSpec &shot)
+std::vector<uint16_t> shotInfoArray(const ShotPlan &shot)
 {
     const CameraState &s = shot.state;
     std::vector<uint16_t> a(kShotInfoCount, 0);
@@ -128,7 +128,7 @@ std::vector<uint16_t> shotInfoArray(const ShotSpec &shot)
     return a;
 }
 
-std::vector<uint16_t> customFunctionsArray(const ShotSpec &shot)
+std::vector<uint16_t> customFunctionsArray(const ShotPlan &shot)
 {
     std::vector<uint16_t> a(kCustomFunctionCount, 0);
     a[0] = static_cast<uint16_t>(kCustomFunctionCount * 2);
@@ -137,12 +137,12 @@ std::vector<uint16_t> customFunctionsArray(const ShotSpec &shot)
     return a;
 }
 
-std::string firmwareText(const ShotSpec &shot)
+std::string firmwareText(const ShotPlan &shot)
 {
     return "Firmware Version " + shot.state.model.firmware;
 }
 
-std::vector<uint8_t> exifSegment(const ShotSpec &shot, int width, int height)
+std::vector<uint8_t> exifSegment(const ShotPlan &shot, int width, int height)
 {
     const CameraState &s = shot.state;
     const std::string dateTime = shot.dateTime();

@@ -3,7 +3,7 @@
 #ifndef QUILLOMAT_SIMCAM_MAKERNOTE_H
 #define QUILLOMAT_SIMCAM_MAKERNOTE_H
 
-#include "ShotSpec.h"
+#include "ShotPlan.h"
 
 #include <cstdint>
 #include <string>
@@ -12,16 +12,16 @@
 namespace simcam {
 
 // The three arrays, element 0 holding the array's byte length.
-std::vector<uint16_t> cameraSettingsArray(const ShotSpec &shot);
-std::vector<uint16_t> shotInfoArray(const ShotSpec &shot);
-std::vector<uint16_t> customFunctionsArray(const ShotSpec &shot);
+std::vector<uint16_t> cameraSettingsArray(const ShotPlan &shot);
+std::vector<uint16_t> shotInfoArray(const ShotPlan &shot);
+std::vector<uint16_t> customFunctionsArray(const ShotPlan &shot);
 
 // "Firmware Version 1.0.3".
-std::string firmwareText(const ShotSpec &shot);
+std::string firmwareText(const ShotPlan &shot);
 
 // The EXIF APP1 payload ("Exif", two zero bytes, little-endian TIFF data)
 // describing an image of the given pixel size.
-std::vector<uint8_t> exifSegment(const ShotSpec &shot, int width, int height);
+std::vector<uint8_t> exifSegment(const ShotPlan &shot, int width, int height);
 
 // Room the cameras leave for a user comment: 8 bytes of character code, 256 of text.
 constexpr uint32_t kUserCommentSize = 264;

@@ -59,7 +59,7 @@ std::vector<uint8_t> paddedText(const std::string &text, size_t size)
 
 // Sensor data: about 9 bits a pixel, as the cameras' lossless compression
 // gives; pseudo-random but the same for the same shot.
-std::vector<uint8_t> rawData(const ShotSpec &shot, ImageSize size)
+std::vector<uint8_t> rawData(const ShotPlan &shot, ImageSize size)
 {
     const size_t length = static_cast<size_t>(size.width) * size.height * 9 / 8;
     std::vector<uint8_t> out(length);
@@ -105,7 +105,7 @@ std::vector<uint8_t> ciffHeap(const std::vector<CiffRecord> &records)
 
 } // namespace
 
-std::vector<uint8_t> makeThumbnail(const ShotSpec &shot)
+std::vector<uint8_t> makeThumbnail(const ShotPlan &shot)
 {
     const std::vector<uint8_t> exif = exifSegment(shot, kThumbnailWidth, kThumbnailHeight);
     JpegOptions options;
@@ -117,7 +117,7 @@ std::vector<uint8_t> makeThumbnail(const ShotSpec &shot)
     return renderJpeg(shot, options);
 }
 
-std::vector<uint8_t> makeJpeg(const ShotSpec &shot)
+std::vector<uint8_t> makeJpeg(const ShotPlan &shot)
 {
     const ImageSize size = shot.state.model.sizeFor(shot.state.imageSize);
     const std::vector<uint8_t> exif = exifSegment(shot, size.width, size.height);
@@ -129,7 +129,7 @@ std::vector<uint8_t> makeJpeg(const ShotSpec &shot)
     return renderJpeg(shot, options);
 }
 
-std::vector<uint8_t> makeCrw(const ShotSpec &shot)
+std::vector<uint8_t> makeCrw(const ShotPlan &shot)
 {
     const CameraState &s = shot.state;
     const ImageSize size = s.model.large;
@@ -197,7 +197,7 @@ std::vector<uint8_t> makeCrw(const ShotSpec &shot)
     return out;
 }
 
-ShotImages makeShotImages(const ShotSpec &shot)
+ShotImages makeShotImages(const ShotPlan &shot)
 {
     ShotImages images;
     images.format = shot.isRaw() ? 2 : 1;

@@ -3,7 +3,7 @@
 #ifndef QUILLOMAT_SIMCAM_SHOTIMAGES_H
 #define QUILLOMAT_SIMCAM_SHOTIMAGES_H
 
-#include "ShotSpec.h"
+#include "ShotPlan.h"
 
 #include <cstdint>
 #include <vector>
@@ -23,10 +23,10 @@ constexpr int kJpegQualityThumbnail = 85;
 constexpr int kThumbnailWidth = 160;
 constexpr int kThumbnailHeight = 120;
 
-std::vector<uint8_t> makeThumbnail(const ShotSpec &shot);
-std::vector<uint8_t> makeJpeg(const ShotSpec &shot);
-std::vector<uint8_t> makeCrw(const ShotSpec &shot);
-ShotImages makeShotImages(const ShotSpec &shot);
+std::vector<uint8_t> makeThumbnail(const ShotPlan &shot);
+std::vector<uint8_t> makeJpeg(const ShotPlan &shot);
+std::vector<uint8_t> makeCrw(const ShotPlan &shot);
+ShotImages makeShotImages(const ShotPlan &shot);
 
 } // namespace simcam
 

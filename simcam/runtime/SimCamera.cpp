@@ -341,11 +341,11 @@ bool SimCamera::startRelease(bool fromCamera, std::string *error, psResult *resu
         return refuse(kDiskFull, "the card is full");
     touch();
 
-    ShotSpec spec;
-    spec.state = m_config.state;
-    spec.owner = m_config.owner;
-    spec.fileNumber = m_config.counter;
-    spec.unixTime = cameraTime();
+    ShotPlan plan;
+    plan.state = m_config.state;
+    plan.owner = m_config.owner;
+    plan.fileNumber = m_config.counter;
+    plan.unixTime = cameraTime();
     const bool afFailure = m_config.afFailure && m_config.state.afMode != 3;
     if (!afFailure) {
         m_config.counter = m_config.counter >= 9999 ? 1 : m_config.counter + 1;
@@ -360,13 +360,13 @@ bool SimCamera::startRelease(bool fromCamera, std::string *error, psResult *resu
     }
     const uint32_t sequence = m_nextSequenceId++ << PS_SEQUENCE_ID_SHIFT;
     m_releaseInProgress = true;
-    post([this, spec, sequence, flags, afFailure] { runRelease(spec, sequence, flags, afFailure); });
+    post([this, plan, sequence, flags, afFailure] { runRelease(plan, sequence, flags, afFailure); });
     if (result)
         *result = 0;
     return true;
 }
 
-void SimCamera::runRelease(ShotSpec spec, uint32_t sequence, uint16_t flags, bool afFailure)
+void SimCamera::runRelease(ShotPlan plan, uint32_t sequence, uint16_t flags, bool afFailure)
 {
     struct Finish {
         SimCamera *camera;
@@ -389,9 +389,9 @@ void SimCamera::runRelease(ShotSpec spec, uint32_t sequence, uint16_t flags, boo
     std::chrono::milliseconds mirror, exposure, processing;
     {
         std::lock_guard lock(m_mutex);
-        const double selfTimer = spec.state.drive == 2 ? 10.0 : 0.0;
+        const double selfTimer = plan.state.drive == 2 ? 10.0 : 0.0;
         mirror = m_config.mirrorDelay + capped(selfTimer, m_config.exposureCap);
-        exposure = capped(exposureTime(spec.state.tv).value(), m_config.exposureCap);
+        exposure = capped(exposureTime(plan.state.tv).value(), m_config.exposureCap);
         processing = m_config.processingDelay;
     }
     if (!pause(mirror + exposure))
@@ -402,7 +402,7 @@ void SimCamera::runRelease(ShotSpec spec, uint32_t sequence, uint16_t flags, boo
         return;
     }
 
-    auto images = std::make_shared<const ShotImages>(makeShotImages(spec));
+    auto images = std::make_shared<const ShotImages>(makeShotImages(plan));
     if (!pause(processing))
         return;
     {
@@ -414,11 +414,11 @@ void SimCamera::runRelease(ShotSpec spec, uint32_t sequence, uint16_t flags, boo
     if ((flags & PS_TRANSFER_THUMBNAIL_TO_PC) && !loseEvent(m_config.lostThumbnails)) {
         const psImageEventRecord record =
             imageRecord(sequence, images->format, images->thumbnail.size(),
-                        spec.isRaw() ? spec.thumbnailFileName() : spec.fileName());
+                        plan.isRaw() ? plan.thumbnailFileName() : plan.fileName());
         deliver(PS_EVENT_THUMBNAIL_ON_RELEASE, &record);
     }
     if ((flags & PS_TRANSFER_FULLVIEW_TO_PC) && !loseEvent(m_config.lostFullViews)) {
-        const psImageEventRecord record = imageRecord(sequence, images->format, images->fullView.size(), spec.fileName());
+        const psImageEventRecord record = imageRecord(sequence, images->format, images->fullView.size(), plan.fileName());
         deliver(PS_EVENT_FULLVIEW_ON_RELEASE, &record);
     }
     ready();

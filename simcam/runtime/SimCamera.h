@@ -91,7 +91,7 @@ private:
 
     psResult checkDevice(psDeviceHandle handle) const;   // m_mutex held
     bool startRelease(bool fromCamera, std::string *error, psResult *result);
-    void runRelease(ShotSpec spec, uint32_t sequence, uint16_t flags, bool afFailure);
+    void runRelease(ShotPlan plan, uint32_t sequence, uint16_t flags, bool afFailure);
     void runWarning();
     bool loseEvent(uint32_t &remaining);                  // takes m_mutex; counts one down
     void postLockStatus(uint32_t status);                 // m_mutex held

@@ -110,7 +110,7 @@ void expectNear(const std::map<std::string, std::string> &tags, const std::strin
 }
 
 // The camera's settings as exiftool must decode them from the maker note.
-void expectMakerNote(const std::map<std::string, std::string> &tags, const ShotSpec &shot, const std::string &file,
+void expectMakerNote(const std::map<std::string, std::string> &tags, const ShotPlan &shot, const std::string &file,
                      const std::string &ownerKey = "Canon:OwnerName")
 {
     const CameraState &s = shot.state;
@@ -146,7 +146,7 @@ TEST_P(SimImageFiles, ExiftoolDecodesTheSettingsFromEveryFile)
     if (!haveExiftool())
         GTEST_SKIP() << "exiftool is not installed";
     const Fixture &fixture = GetParam();
-    const ShotSpec &shot = fixture.shot;
+    const ShotPlan &shot = fixture.shot;
     const CameraState &s = shot.state;
     const auto folder = testFolder();
     const ShotImages images = makeShotImages(shot);
@@ -227,7 +227,7 @@ TEST(SimImageGeneration, SameShotGivesTheSameBytes)
     const ShotImages second = makeShotImages(fixture.shot);
     EXPECT_EQ(first.thumbnail, second.thumbnail);
     EXPECT_EQ(first.fullView, second.fullView);
-    ShotSpec other = fixture.shot;
+    ShotPlan other = fixture.shot;
     other.fileNumber += 1;
     EXPECT_NE(makeThumbnail(other), first.thumbnail);
 }
@@ -279,7 +279,7 @@ TEST(SimImageGeneration, FixtureSetIsWrittenWithAManifest)
 
 TEST(SimImageGeneration, LargeD60JpegMeasurement)
 {
-    ShotSpec shot;
+    ShotPlan shot;
     shot.state = SimConfig::forModel("EOS D60").state;
     const auto start = std::chrono::steady_clock::now();
     const std::vector<uint8_t> jpeg = makeJpeg(shot);

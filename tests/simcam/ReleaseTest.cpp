@@ -79,12 +79,12 @@ TEST_P(SimReleaseTransfer, EventsInOrderAndTheBytesOfTheShot)
             EXPECT_EQ(image.data[1], 0xD8);
         }
         // The bytes are the camera's shot: the same as generating that shot directly.
-        ShotSpec spec;
-        spec.state = device.camera->state();
-        spec.fileNumber = 42;
-        spec.owner = config.owner;
-        spec.unixTime = *config.clock;
-        EXPECT_EQ(image.data, raw ? makeCrw(spec) : makeJpeg(spec));
+        ShotPlan plan;
+        plan.state = device.camera->state();
+        plan.fileNumber = 42;
+        plan.owner = config.owner;
+        plan.unixTime = *config.clock;
+        EXPECT_EQ(image.data, raw ? makeCrw(plan) : makeJpeg(plan));
         EXPECT_GT(image.progress.size(), 0u);
         EXPECT_TRUE(std::is_sorted(image.progress.begin(), image.progress.end()));
     }

@@ -1,7 +1,7 @@
-// Everything one shot's files are made from. The same spec always gives the
+// Everything one shot's files are made from. The same plan always gives the
 // same bytes.
-#ifndef QUILLOMAT_SIMCAM_SHOTSPEC_H
-#define QUILLOMAT_SIMCAM_SHOTSPEC_H
+#ifndef QUILLOMAT_SIMCAM_SHOTPLAN_H
+#define QUILLOMAT_SIMCAM_SHOTPLAN_H
 
 #include "CameraState.h"
 
@@ -10,7 +10,7 @@
 
 namespace simcam {
 
-struct ShotSpec {
+struct ShotPlan {
     CameraState state;
     uint32_t fileNumber = 1;       // the camera's counter: IMG_0001.JPG
     uint32_t folderNumber = 100;   // 100CANON

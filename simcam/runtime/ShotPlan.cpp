@@ -1,25 +1,25 @@
-#include "ShotSpec.h"
+#include "ShotPlan.h"
 
 #include <cstdio>
 #include <ctime>
 
 namespace simcam {
 
-std::string ShotSpec::fileName() const
+std::string ShotPlan::fileName() const
 {
     char name[16];
     std::snprintf(name, sizeof name, isRaw() ? "CRW_%04u.CRW" : "IMG_%04u.JPG", fileNumber % 10000);
     return name;
 }
 
-std::string ShotSpec::thumbnailFileName() const
+std::string ShotPlan::thumbnailFileName() const
 {
     char name[16];
     std::snprintf(name, sizeof name, isRaw() ? "CRW_%04u.THM" : "IMG_%04u.THM", fileNumber % 10000);
     return name;
 }
 
-std::string ShotSpec::dateTime() const
+std::string ShotPlan::dateTime() const
 {
     const std::time_t t = static_cast<std::time_t>(unixTime);
     std::tm parts{};
@@ -29,7 +29,7 @@ std::string ShotSpec::dateTime() const
     return text;
 }
 
-uint64_t ShotSpec::seed() const
+uint64_t ShotPlan::seed() const
 {
     uint64_t hash = 1469598103934665603ull;
     auto mix = [&hash](uint64_t value) {
