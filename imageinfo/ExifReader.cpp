@@ -3,6 +3,7 @@
 #include "ExifException.h"
 #include "ImageInfo.h"
 #include "ImagePath.h"
+#include "psImageFormat.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -10,33 +11,15 @@
 
 namespace {
 
-// JPEG markers.
-constexpr uint8_t MARKER_PREFIX = 0xFF;
-constexpr uint8_t MARKER_SOI = 0xD8;
-constexpr uint8_t MARKER_EOI = 0xD9;
-constexpr uint8_t MARKER_APP1 = 0xE1;
-
 // The APP1 segment: two length bytes, "Exif", two zero bytes, then the TIFF header.
 constexpr size_t EXIF_SIGNATURE_OFFSET = 2;
 constexpr size_t TIFF_HEADER_OFFSET = 8;
-constexpr uint16_t TIFF_MAGIC = 42;
-
-// TIFF field types.
-constexpr uint16_t TYPE_ASCII = 2;
-constexpr uint16_t TYPE_SHORT = 3;
-constexpr uint16_t TYPE_LONG = 4;
-constexpr uint16_t TYPE_RATIONAL = 5;
-constexpr uint16_t TYPE_UNDEFINED = 7;
-constexpr uint16_t TYPE_SRATIONAL = 10;
-
-constexpr uint32_t ENTRY_SIZE = 12;
 
 // IFD0 tags.
 constexpr uint16_t TAG_MAKE = 0x010F;
 constexpr uint16_t TAG_MODEL = 0x0110;
 constexpr uint16_t TAG_DATE_TIME = 0x0132;
 constexpr uint16_t TAG_ARTIST = 0x013B;
-constexpr uint16_t TAG_EXIF_IFD = 0x8769;
 
 // EXIF directory tags.
 constexpr uint16_t TAG_EXPOSURE_TIME = 0x829A;
@@ -47,8 +30,6 @@ constexpr uint16_t TAG_SUBJECT_DISTANCE = 0x9206;
 constexpr uint16_t TAG_METERING_MODE = 0x9207;
 constexpr uint16_t TAG_FLASH = 0x9209;
 constexpr uint16_t TAG_FOCAL_LENGTH = 0x920A;
-constexpr uint16_t TAG_MAKER_NOTE = 0x927C;
-constexpr uint16_t TAG_USER_COMMENT = 0x9286;
 constexpr uint16_t TAG_PIXEL_X = 0xA002;
 constexpr uint16_t TAG_PIXEL_Y = 0xA003;
 
@@ -90,10 +71,10 @@ uint8_t ExifReader::readByte()
 void ExifReader::walkSegments()
 {
     while (m_current < m_end) {
-        if (readByte() != MARKER_PREFIX)
+        if (readByte() != kJpegMarkerPrefix)
             break;
         const uint8_t marker = readByte();
-        if (marker == MARKER_SOI || marker == MARKER_EOI)
+        if (marker == kJpegSoi || marker == kJpegEoi)
             continue;
         const size_t lengthPos = m_current;
         const uint32_t high = readByte();
@@ -102,7 +83,7 @@ void ExifReader::walkSegments()
         // A length below 2 would point back into the segment's own header.
         if (segmentLength < 2)
             break;
-        if (m_current != m_end && marker == MARKER_APP1)
+        if (m_current != m_end && marker == kJpegApp1)
             parseExifSegment(lengthPos, segmentLength);
         m_current = lengthPos + segmentLength;
     }
@@ -126,7 +107,7 @@ void ExifReader::parseExifSegment(size_t lengthPos, uint32_t segmentLength)
         m_info.m_littleEndian = false;
     else
         return;
-    if (get16(2) != TIFF_MAGIC)
+    if (get16(2) != kTiffMagic)
         return;
     walkIfd0(get32(4));
 }
@@ -165,7 +146,7 @@ ExifReader::Entry ExifReader::readEntry(uint64_t directory, uint32_t index)
     if (m_entryBudget == 0)
         throwPastEnd();
     --m_entryBudget;
-    const uint64_t at = directory + 2 + uint64_t(index) * ENTRY_SIZE;
+    const uint64_t at = directory + 2 + uint64_t(index) * kTiffEntrySize;
     Entry entry;
     entry.tag = get16(at);
     entry.type = get16(at + 2);
@@ -177,7 +158,7 @@ ExifReader::Entry ExifReader::readEntry(uint64_t directory, uint32_t index)
 
 std::string ExifReader::asciiValue(const Entry &entry) const
 {
-    if (entry.type != TYPE_ASCII)
+    if (entry.type != kTiffAscii)
         return {};
     const uint64_t offset = entry.count > 4 ? entry.value : entry.fieldOffset;
     checkRange(offset, entry.count);
@@ -189,28 +170,28 @@ std::string ExifReader::asciiValue(const Entry &entry) const
 
 double ExifReader::rationalValue(const Entry &entry) const
 {
-    if (entry.type != TYPE_RATIONAL && entry.type != TYPE_SRATIONAL)
+    if (entry.type != kTiffRational && entry.type != kTiffSRational)
         return 0;
     const uint32_t numerator = get32(entry.value);
     const uint32_t denominator = get32(uint64_t(entry.value) + 4);
     // 0/0 is how EXIF writes "unknown"; a zero denominator gives no value.
     if (denominator == 0)
         return 0;
-    if (entry.type == TYPE_SRATIONAL)
+    if (entry.type == kTiffSRational)
         return double(int32_t(numerator)) / double(int32_t(denominator));
     return double(numerator) / double(denominator);
 }
 
 uint32_t ExifReader::shortValue(const Entry &entry) const
 {
-    if (entry.type != TYPE_SHORT)
+    if (entry.type != kTiffShort)
         return 0;
     return get16(entry.fieldOffset);
 }
 
 std::string ExifReader::userCommentValue(const Entry &entry) const
 {
-    if (entry.type != TYPE_ASCII && entry.type != TYPE_UNDEFINED)
+    if (entry.type != kTiffAscii && entry.type != kTiffUndefined)
         return {};
     if (uint64_t(entry.value) + entry.count > m_tiffLength)
         return {};
@@ -254,7 +235,7 @@ void ExifReader::walkIfd0(uint64_t offset)
         case TAG_ARTIST:
             m_info.m_owner = asciiValue(entry);
             break;
-        case TAG_EXIF_IFD:
+        case kTiffTagExifIfd:
             walkExifDirectory(entry.value);
             break;
         default:
@@ -301,16 +282,16 @@ void ExifReader::walkExifDirectory(uint64_t offset)
         case TAG_FOCAL_LENGTH:
             m_info.m_focalLength = rationalValue(entry);
             break;
-        case TAG_MAKER_NOTE:
+        case kExifTagMakerNote:
             walkMakerNote(entry.value);
             break;
-        case TAG_USER_COMMENT:
+        case kExifTagUserComment:
             m_info.m_userComment = userCommentValue(entry);
             break;
         case TAG_PIXEL_X:
         case TAG_PIXEL_Y: {
             // EXIF allows the pixel dimensions as SHORT or LONG.
-            uint32_t size = entry.type == TYPE_LONG ? get32(entry.fieldOffset) : shortValue(entry);
+            uint32_t size = entry.type == kTiffLong ? get32(entry.fieldOffset) : shortValue(entry);
             if (size > INT32_MAX)
                 size = 0;
             (entry.tag == TAG_PIXEL_X ? m_info.m_imageWidth : m_info.m_imageHeight) = int32_t(size);

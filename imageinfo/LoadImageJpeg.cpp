@@ -1,6 +1,7 @@
 #include "LoadImageJpeg.h"
 
 #include "ImagePath.h"
+#include "psImageFormat.h"
 
 #include <cstdio>
 #include <sys/stat.h>
@@ -11,10 +12,6 @@ namespace {
 // the file offset of the root heap. The last four bytes of the file give the
 // offset of the root's record table from H: a 16-bit count and 10-byte
 // records (tag, data size, data offset from H).
-constexpr long CIFF_HEADER_LENGTH_OFFSET = 2;
-constexpr uint64_t CIFF_RECORD_SIZE = 10;
-constexpr uint16_t CIFF_TAG_JPEG_IMAGE = 0x2007;
-
 uint32_t little32(const uint8_t *p)
 {
     return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
@@ -63,7 +60,7 @@ std::vector<uint8_t> loadCrwJpeg(const std::string &path)
     if (!file.open() || file.size() < 10)
         return {};
     uint8_t word[4];
-    if (!file.read(CIFF_HEADER_LENGTH_OFFSET, word, 4))
+    if (!file.read(kCiffHeaderLengthOffset, word, 4))
         return {};
     const uint64_t heap = little32(word);
     if (!file.read(file.size() - 4, word, 4))
@@ -73,13 +70,13 @@ std::vector<uint8_t> loadCrwJpeg(const std::string &path)
     if (!file.read(table, countBytes, 2))
         return {};
     const uint32_t count = uint32_t(countBytes[0]) | (uint32_t(countBytes[1]) << 8);
-    std::vector<uint8_t> records(size_t(count * CIFF_RECORD_SIZE));
+    std::vector<uint8_t> records(size_t(count * kCiffRecordSize));
     if (!file.read(table + 2, records.data(), records.size()))
         return {};
     for (uint32_t i = 0; i < count; ++i) {
-        const uint8_t *record = records.data() + i * CIFF_RECORD_SIZE;
+        const uint8_t *record = records.data() + i * kCiffRecordSize;
         const uint16_t tag = uint16_t(record[0] | (record[1] << 8));
-        if (tag != CIFF_TAG_JPEG_IMAGE)
+        if (tag != kCiffTagJpeg)
             continue;
         const uint64_t size = little32(record + 2);
         const uint64_t offset = heap + little32(record + 6);

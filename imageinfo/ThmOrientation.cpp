@@ -1,5 +1,7 @@
 #include "ThmOrientation.h"
 
+#include "psImageFormat.h"
+
 #include <cstdio>
 #include <cstring>
 #include <set>
@@ -8,15 +10,6 @@
 
 namespace {
 
-constexpr int MARKER_PREFIX = 0xFF;
-constexpr int MARKER_SOI = 0xD8;
-constexpr int MARKER_EOI = 0xD9;
-constexpr int MARKER_APP1 = 0xE1;
-constexpr uint16_t TIFF_MAGIC = 42;
-constexpr uint16_t TAG_ORIENTATION = 0x0112;
-constexpr uint16_t TYPE_SHORT = 3;
-constexpr uint16_t TYPE_SSHORT = 8;
-constexpr uint32_t ENTRY_SIZE = 12;
 // Directories chained further than this, or back onto themselves, are malformed.
 constexpr int MAX_DIRECTORIES = 64;
 
@@ -100,7 +93,7 @@ TiffWalk patchTiff(ThmFile &file, long tiffStart, long segmentEnd, uint16_t orie
         return TiffWalk::Stop;
     uint16_t magic = 0;
     uint32_t directory = 0;
-    if (!file.read16(magic) || magic != TIFF_MAGIC || !file.read32(directory))
+    if (!file.read16(magic) || magic != kTiffMagic || !file.read32(directory))
         return TiffWalk::Stop;
     const long tiffLength = segmentEnd - tiffStart;
     std::set<uint32_t> visited;
@@ -112,22 +105,22 @@ TiffWalk patchTiff(ThmFile &file, long tiffStart, long segmentEnd, uint16_t orie
         uint16_t count = 0;
         if (!file.read16(count))
             return TiffWalk::Stop;
-        if (long(directory) + 2 + long(count) * long(ENTRY_SIZE) > tiffLength)
+        if (long(directory) + 2 + long(count) * long(kTiffEntrySize) > tiffLength)
             return TiffWalk::Stop;
         for (uint32_t i = 0; i < count; ++i) {
             uint16_t tag = 0, type = 0;
             uint32_t n = 0, value = 0;
             if (!file.read16(tag) || !file.read16(type) || !file.read32(n) || !file.read32(value))
                 return TiffWalk::Stop;
-            if (tag != TAG_ORIENTATION)
+            if (tag != kTiffTagOrientation)
                 continue;
             uint32_t field = orientation;
             // A big-endian SHORT sits in the first two bytes of the field.
-            if (!file.littleEndian() && (type == TYPE_SHORT || type == TYPE_SSHORT))
+            if (!file.littleEndian() && (type == kTiffShort || type == kTiffSShort))
                 field = uint32_t(orientation) << 16;
             return file.rewriteLast32(field) ? TiffWalk::Patched : TiffWalk::Stop;
         }
-        if (long(directory) + 2 + long(count) * long(ENTRY_SIZE) + 4 > tiffLength)
+        if (long(directory) + 2 + long(count) * long(kTiffEntrySize) + 4 > tiffLength)
             return TiffWalk::Stop;
         if (!file.read32(directory))
             return TiffWalk::Stop;
@@ -156,9 +149,9 @@ bool patchThmOrientation(const std::string &path, int32_t angle)
     long next = 0;
     while (file.seek(next)) {
         int prefix = 0, marker = 0;
-        if (!file.readByte(prefix) || prefix != MARKER_PREFIX || !file.readByte(marker))
+        if (!file.readByte(prefix) || prefix != kJpegMarkerPrefix || !file.readByte(marker))
             return false;
-        if (marker == MARKER_SOI || marker == MARKER_EOI) {
+        if (marker == kJpegSoi || marker == kJpegEoi) {
             next = file.tell();
             continue;
         }
@@ -170,7 +163,7 @@ bool patchThmOrientation(const std::string &path, int32_t angle)
         if (length < 2)
             return false;
         next = lengthPos + length;
-        if (marker == MARKER_APP1) {
+        if (marker == kJpegApp1) {
             uint8_t signature[6];
             if (!file.read(signature, sizeof signature))
                 return false;

@@ -1,39 +1,15 @@
 #include "PropertyFields.h"
 
+#include "psImageFormat.h"
+
 #include <algorithm>
 #include <cstring>
 
 namespace {
 
-constexpr uint8_t MARKER_PREFIX = 0xFF;
-constexpr uint8_t MARKER_SOI = 0xD8;
-constexpr uint8_t MARKER_EOI = 0xD9;
-constexpr uint8_t MARKER_SOS = 0xDA;
-constexpr uint8_t MARKER_APP1 = 0xE1;
-
-constexpr uint16_t TIFF_MAGIC = 42;
-constexpr uint16_t TYPE_ASCII = 2;
-constexpr uint16_t TYPE_SHORT = 3;
-constexpr uint16_t TYPE_UNDEFINED = 7;
-constexpr uint16_t TAG_ORIENTATION = 0x0112;
-constexpr uint16_t TAG_EXIF_IFD = 0x8769;
-constexpr uint16_t TAG_USER_COMMENT = 0x9286;
-
-// CIFF: tag bits 14-15 give where the data is (0x4000: in the record
-// itself), bits 11-13 its type, where 0x2800 and 0x3000 are sub-heaps.
-constexpr uint16_t CIFF_LOCATION_MASK = 0xC000;
-constexpr uint16_t CIFF_IN_RECORD = 0x4000;
-constexpr uint16_t CIFF_TYPE_MASK = 0x3800;
-constexpr uint16_t CIFF_TYPE_HEAP_A = 0x2800;
-constexpr uint16_t CIFF_TYPE_HEAP_B = 0x3000;
-constexpr uint16_t CIFF_ID_MASK = 0x3FFF;
-constexpr uint16_t CIFF_TAG_USER_COMMENT = 0x0805;
-constexpr uint16_t CIFF_TAG_IMAGE_INFO = 0x1810;
-// The same tag 0x0805 is the file description inside this heap.
-constexpr uint16_t CIFF_TAG_IMAGE_DESCRIPTION = 0x2804;
+// CIFF offsets and limits of this reader.
 constexpr uint32_t CIFF_ROTATION_OFFSET = 12;
 constexpr size_t CIFF_SIGNATURE_OFFSET = 6;
-constexpr uint32_t CIFF_RECORD_SIZE = 10;
 constexpr int CIFF_MAX_DEPTH = 8;
 constexpr uint32_t CIFF_RECORD_BUDGET = 65536;
 
@@ -95,7 +71,7 @@ void locateInTiff(const uint8_t *file, uint64_t tiffStart, uint64_t tiffLength, 
     Bytes tiff(file + tiffStart, tiffLength);
     uint16_t magic = 0;
     uint32_t ifd0 = 0;
-    if (!tiff.setOrder(0) || !tiff.get16(2, magic) || magic != TIFF_MAGIC || !tiff.get32(4, ifd0))
+    if (!tiff.setOrder(0) || !tiff.get16(2, magic) || magic != kTiffMagic || !tiff.get32(4, ifd0))
         return;
     auto forEachEntry = [&](uint64_t directory, auto &&visit) {
         uint16_t count = 0;
@@ -113,9 +89,9 @@ void locateInTiff(const uint8_t *file, uint64_t tiffStart, uint64_t tiffLength, 
     uint64_t exifIfd = 0;
     bool haveExifIfd = false;
     forEachEntry(ifd0, [&](uint16_t tag, uint16_t type, uint32_t count, uint32_t value, uint64_t field) {
-        if (tag == TAG_ORIENTATION && type == TYPE_SHORT && count == 1 && !fields.rotation)
+        if (tag == kTiffTagOrientation && type == kTiffShort && count == 1 && !fields.rotation)
             fields.rotation = PropertyField{FieldKind::ExifOrientation, tiffStart + field, 2, tiff.little()};
-        if (tag == TAG_EXIF_IFD && !haveExifIfd) {
+        if (tag == kTiffTagExifIfd && !haveExifIfd) {
             exifIfd = value;
             haveExifIfd = true;
         }
@@ -123,9 +99,9 @@ void locateInTiff(const uint8_t *file, uint64_t tiffStart, uint64_t tiffLength, 
     if (!haveExifIfd)
         return;
     forEachEntry(exifIfd, [&](uint16_t tag, uint16_t type, uint32_t count, uint32_t value, uint64_t) {
-        if (tag != TAG_USER_COMMENT || fields.comment)
+        if (tag != kExifTagUserComment || fields.comment)
             return;
-        if (type != TYPE_UNDEFINED && type != TYPE_ASCII)
+        if (type != kTiffUndefined && type != kTiffAscii)
             return;
         if (count < COMMENT_CODE_SIZE || count - COMMENT_CODE_SIZE > COMMENT_TEXT_CAPACITY || !tiff.has(value, count))
             return;
@@ -137,21 +113,21 @@ void locateInJpeg(const uint8_t *file, size_t size, PropertyFields &fields)
 {
     uint64_t pos = 2;
     while (pos + 4 <= size) {
-        if (file[pos] != MARKER_PREFIX)
+        if (file[pos] != kJpegMarkerPrefix)
             return;
         const uint8_t marker = file[pos + 1];
-        if (marker == MARKER_SOI || marker == MARKER_EOI) {
+        if (marker == kJpegSoi || marker == kJpegEoi) {
             pos += 2;
             continue;
         }
-        if (marker == MARKER_SOS)
+        if (marker == kJpegSos)
             return;
         const uint64_t length = (uint64_t(file[pos + 2]) << 8) | file[pos + 3];
         if (length < 2)
             return;
         const uint64_t segment = pos + 2;
         const uint64_t end = std::min<uint64_t>(segment + length, size);
-        if (marker == MARKER_APP1 && end >= segment + 8 && std::memcmp(file + segment + 2, "Exif\0\0", 6) == 0) {
+        if (marker == kJpegApp1 && end >= segment + 8 && std::memcmp(file + segment + 2, "Exif\0\0", 6) == 0) {
             locateInTiff(file, segment + 8, end - (segment + 8), fields);
             return;
         }
@@ -176,16 +152,16 @@ struct CiffWalk {
         if (!bytes.get16(table, count))
             return;
         for (uint32_t i = 0; i < count && budget > 0; ++i, --budget) {
-            const uint64_t record = table + 2 + uint64_t(i) * CIFF_RECORD_SIZE;
+            const uint64_t record = table + 2 + uint64_t(i) * kCiffRecordSize;
             uint16_t tag = 0;
             uint32_t size = 0, offset = 0;
             if (!bytes.get16(record, tag) || !bytes.get32(record + 2, size) || !bytes.get32(record + 6, offset))
                 return;
             uint64_t dataStart = 0, dataSize = 0;
-            if ((tag & CIFF_LOCATION_MASK) == CIFF_IN_RECORD) {
+            if ((tag & kCiffLocationMask) == kCiffInRecord) {
                 dataStart = record + 2;
                 dataSize = 8;
-            } else if ((tag & CIFF_LOCATION_MASK) == 0) {
+            } else if ((tag & kCiffLocationMask) == 0) {
                 // The data must lie inside this heap, before its record table.
                 if (offset > tableOffset || size > tableOffset - offset)
                     continue;
@@ -194,14 +170,14 @@ struct CiffWalk {
             } else {
                 continue;
             }
-            const uint16_t id = tag & CIFF_ID_MASK;
-            const uint16_t type = tag & CIFF_TYPE_MASK;
-            if ((type == CIFF_TYPE_HEAP_A || type == CIFF_TYPE_HEAP_B) && (tag & CIFF_LOCATION_MASK) == 0) {
+            const uint16_t id = tag & kCiffIdMask;
+            const uint16_t type = tag & kCiffTypeMask;
+            if ((type == kCiffSubHeapA || type == kCiffSubHeapB) && (tag & kCiffLocationMask) == 0) {
                 heap(dataStart, dataSize, id, depth + 1);
-            } else if (id == CIFF_TAG_USER_COMMENT && heapTag != CIFF_TAG_IMAGE_DESCRIPTION && !fields.comment) {
+            } else if (id == kCiffTagUserComment && heapTag != kCiffTagImageDescription && !fields.comment) {
                 if (dataSize >= 1 && dataSize <= COMMENT_TEXT_CAPACITY)
                     fields.comment = PropertyField{FieldKind::CiffComment, dataStart, uint32_t(dataSize), bytes.little()};
-            } else if (id == CIFF_TAG_IMAGE_INFO && !fields.rotation) {
+            } else if (id == kCiffTagImageInfo && !fields.rotation) {
                 if (dataSize >= CIFF_ROTATION_OFFSET + 4)
                     fields.rotation = PropertyField{FieldKind::CiffRotation, dataStart + CIFF_ROTATION_OFFSET, 4, bytes.little()};
             }
@@ -258,7 +234,7 @@ PropertyFields locatePropertyFields(const uint8_t *file, size_t size)
     PropertyFields fields;
     if (!file || size < 4)
         return fields;
-    if (file[0] == MARKER_PREFIX && file[1] == MARKER_SOI) {
+    if (file[0] == kJpegMarkerPrefix && file[1] == kJpegSoi) {
         fields.recognised = true;
         locateInJpeg(file, size, fields);
     } else {

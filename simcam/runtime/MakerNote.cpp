@@ -2,6 +2,7 @@
 
 #include "ExposureTables.h"
 #include "TiffDirectory.h"
+#include "psImageFormat.h"
 
 #include <cmath>
 
@@ -11,8 +12,6 @@ namespace {
 constexpr int kCameraSettingsCount = 46;
 constexpr int kShotInfoCount = 34;
 constexpr int kCustomFunctionCount = 16;
-constexpr uint16_t kExifIfdPointer = 0x8769;
-constexpr uint16_t kMakerNoteTag = 0x927C;
 
 uint16_t signedShort(int value)
 {
@@ -150,13 +149,13 @@ std::vector<uint8_t> exifSegment(const ShotPlan &shot, int width, int height)
     TiffDirectory ifd0;
     ifd0.addAscii(0x010F, "Canon");
     ifd0.addAscii(0x0110, s.model.exifModel(), 32);
-    ifd0.addShort(0x0112, 1);
+    ifd0.addShort(kTiffTagOrientation, 1);
     ifd0.addRational(0x011A, 180, 1);
     ifd0.addRational(0x011B, 180, 1);
     ifd0.addShort(0x0128, 2);
     ifd0.addAscii(0x0132, dateTime);
     ifd0.addShort(0x0213, 1);
-    ifd0.addLong(kExifIfdPointer, 0);
+    ifd0.addLong(kTiffTagExifIfd, 0);
 
     TiffDirectory exif;
     const Fraction t = exposureTime(s.tv);
@@ -178,8 +177,8 @@ std::vector<uint8_t> exifSegment(const ShotPlan &shot, int width, int height)
     exif.addShort(0x9209, s.flash == FlashOff ? 0 : 1);
     exif.addRational(0x920A, s.focalLength, s.focalUnit ? s.focalUnit : 1);
     const uint32_t noteSize = static_cast<uint32_t>(makerNoteDirectory(shot, 0).size());
-    exif.addUndefined(kMakerNoteTag, std::vector<uint8_t>(noteSize, 0));
-    exif.addUndefined(0x9286, std::vector<uint8_t>(kUserCommentSize, 0));
+    exif.addUndefined(kExifTagMakerNote, std::vector<uint8_t>(noteSize, 0));
+    exif.addUndefined(kExifTagUserComment, std::vector<uint8_t>(kUserCommentSize, 0));
     exif.addUndefined(0xA000, {'0', '1', '0', '0'});
     exif.addShort(0xA001, 1);
     exif.addShort(0xA002, static_cast<uint16_t>(width));
@@ -191,10 +190,10 @@ std::vector<uint8_t> exifSegment(const ShotPlan &shot, int width, int height)
     TiffDirectory ifd0Final = ifd0;
     std::vector<uint8_t> pointer;
     appendLe32(pointer, exifOffset);
-    ifd0Final.replaceBytes(kExifIfdPointer, pointer);
-    exif.replaceBytes(kMakerNoteTag, makerNoteDirectory(shot, exif.dataOffset(kMakerNoteTag, exifOffset)));
+    ifd0Final.replaceBytes(kTiffTagExifIfd, pointer);
+    exif.replaceBytes(kExifTagMakerNote, makerNoteDirectory(shot, exif.dataOffset(kExifTagMakerNote, exifOffset)));
 
-    std::vector<uint8_t> out = {'E', 'x', 'i', 'f', 0, 0, 'I', 'I', 42, 0};
+    std::vector<uint8_t> out = {'E', 'x', 'i', 'f', 0, 0, 'I', 'I', static_cast<uint8_t>(kTiffMagic), 0};
     appendLe32(out, kIfd0Offset);
     const std::vector<uint8_t> first = ifd0Final.serialize(kIfd0Offset);
     out.insert(out.end(), first.begin(), first.end());

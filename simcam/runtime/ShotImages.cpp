@@ -4,20 +4,14 @@
 #include "JpegPicture.h"
 #include "MakerNote.h"
 #include "TiffDirectory.h"
+#include "psImageFormat.h"
 
 #include <cstring>
 
 namespace simcam {
 namespace {
 
-// CIFF record types (bits 11 to 13 of the tag).
-constexpr uint16_t kCiffAscii = 0x0800;
-constexpr uint16_t kCiffShorts = 0x1000;
-constexpr uint16_t kCiffLongs = 0x1800;
-constexpr uint16_t kCiffMixed = 0x2000;
-constexpr uint16_t kCiffHeap = 0x3000;
-
-constexpr uint16_t kCiffUserComment = kCiffAscii | 0x0005;      // 0x0805
+// CIFF tags only this writer uses, built from the record types.
 constexpr uint16_t kCiffMakeModel = kCiffAscii | 0x000A;        // 0x080A
 constexpr uint16_t kCiffFirmware = kCiffAscii | 0x000B;         // 0x080B
 constexpr uint16_t kCiffOwner = kCiffAscii | 0x0010;            // 0x0810
@@ -27,12 +21,8 @@ constexpr uint16_t kCiffCameraSettings = kCiffShorts | 0x002D;  // 0x102D
 constexpr uint16_t kCiffCustomFunctions = kCiffShorts | 0x0033; // 0x1033
 constexpr uint16_t kCiffSerialNumber = kCiffLongs | 0x000B;     // 0x180B
 constexpr uint16_t kCiffTimeStamp = kCiffLongs | 0x000E;        // 0x180E
-constexpr uint16_t kCiffImageInfo = kCiffLongs | 0x0010;        // 0x1810
 constexpr uint16_t kCiffFileNumber = kCiffLongs | 0x0017;       // 0x1817
 constexpr uint16_t kCiffExposureInfo = kCiffLongs | 0x0018;     // 0x1818
-constexpr uint16_t kCiffRawData = kCiffMixed | 0x0005;          // 0x2005
-constexpr uint16_t kCiffJpeg = kCiffMixed | 0x0007;             // 0x2007
-constexpr uint16_t kCiffImageProps = kCiffHeap | 0x000A;        // 0x300A
 constexpr uint32_t kCiffHeaderLength = 26;
 
 void appendFloat(std::vector<uint8_t> &out, float value)
@@ -151,7 +141,7 @@ std::vector<uint8_t> makeCrw(const ShotPlan &shot)
     records.push_back({kCiffFirmware, paddedText(firmwareText(shot), 32)});
     records.push_back({kCiffOwner, paddedText(shot.owner, 32)});
     records.push_back({kCiffOriginalName, paddedText(shot.fileName(), 32)});
-    records.push_back({kCiffUserComment, std::vector<uint8_t>(256, 0)});
+    records.push_back({kCiffTagUserComment, std::vector<uint8_t>(256, 0)});
     records.push_back({kCiffCameraSettings, shortsBytes(cameraSettingsArray(shot))});
     records.push_back({kCiffShotInfo, shortsBytes(shotInfoArray(shot))});
     records.push_back({kCiffCustomFunctions, shortsBytes(customFunctionsArray(shot))});
@@ -179,11 +169,11 @@ std::vector<uint8_t> makeCrw(const ShotPlan &shot)
     appendLe32(imageInfo, 12);      // bits per component
     appendLe32(imageInfo, 48);      // bits per colour
     appendLe32(imageInfo, 0);       // colour, not black and white
-    records.push_back({kCiffImageInfo, imageInfo});
+    records.push_back({kCiffTagImageInfo, imageInfo});
     std::vector<CiffRecord> root;
-    root.push_back({kCiffImageProps, ciffHeap(records)});
-    root.push_back({kCiffRawData, rawData(shot, size)});
-    root.push_back({kCiffJpeg, embedded});
+    root.push_back({kCiffTagImageProps, ciffHeap(records)});
+    root.push_back({kCiffTagRawData, rawData(shot, size)});
+    root.push_back({kCiffTagJpeg, embedded});
 
     std::vector<uint8_t> out = {'I', 'I'};
     appendLe32(out, kCiffHeaderLength);

@@ -3,6 +3,8 @@
 #ifndef QUILLOMAT_SIMCAM_TIFFDIRECTORY_H
 #define QUILLOMAT_SIMCAM_TIFFDIRECTORY_H
 
+#include "psImageFormat.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -10,13 +12,13 @@
 namespace simcam {
 
 enum TiffType : uint16_t {
-    TiffByte = 1,
-    TiffAscii = 2,
-    TiffShort = 3,
-    TiffLong = 4,
-    TiffRational = 5,
-    TiffUndefined = 7,
-    TiffSRational = 10,
+    TiffByte = kTiffByte,
+    TiffAscii = kTiffAscii,
+    TiffShort = kTiffShort,
+    TiffLong = kTiffLong,
+    TiffRational = kTiffRational,
+    TiffUndefined = kTiffUndefined,
+    TiffSRational = kTiffSRational,
 };
 
 class TiffDirectory {
