@@ -1,7 +1,7 @@
 #include "PreviewDecoder.h"
 
 #include "Histogram.h"
-#include "ImageRotation.h"
+#include "BitmapRotation.h"
 #include "JpegDecompressor.h"
 #include "PreviewResampler.h"
 

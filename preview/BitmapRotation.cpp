@@ -1,4 +1,4 @@
-#include "ImageRotation.h"
+#include "BitmapRotation.h"
 
 #include <algorithm>
 #include <cstddef>
