@@ -11,7 +11,10 @@
 
 namespace {
 
-constexpr int kMaxNumberDigits = 9;  // keeps every number and its successor in range
+// The camera's own numbers have four digits; the program goes on with five
+// past 9999. Longer digit runs are dates or the like, copied in by hand.
+constexpr std::size_t kCameraDigits = 4;
+constexpr std::size_t kContinuationDigits = 5;
 
 void removeTrailingSlashes(std::string &text)
 {
@@ -57,17 +60,16 @@ bool equalsIgnoringCase(std::string_view a, std::string_view b)
 }
 
 // The number field of a name: exactly four characters, read as digits up to
-// the first non-digit (a camera-style name), or a longer run made only of
-// digits (numbers past 9999).
+// the first non-digit (a camera-style name), or exactly five digits (the
+// numbers past 9999). IMG_20240101.JPG has no image number.
 std::optional<int64_t> numberField(std::string_view field)
 {
-    if (field.size() < 4 || field.size() > kMaxNumberDigits)
+    if (field.size() != kCameraDigits && field.size() != kContinuationDigits)
         return std::nullopt;
     int64_t value = 0;
-    for (std::size_t i = 0; i < field.size(); ++i) {
-        const char c = field[i];
+    for (const char c : field) {
         if (c < '0' || c > '9') {
-            if (field.size() == 4)
+            if (field.size() == kCameraDigits)
                 break;
             return std::nullopt;
         }

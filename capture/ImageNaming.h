@@ -4,7 +4,8 @@
 // (by default <base>/2002-05-17/) under camera-style names that continue after
 // the highest number already there: IMG_0001.JPG, or CRW_0001.THM followed by
 // CRW_0001.CRW for a raw shot, optionally behind a user prefix. Past 9999 the
-// numbers simply grow longer (IMG_10000.JPG), and the scan reads those too.
+// numbers take five digits (IMG_10000.JPG), and the scan reads those too;
+// longer digit runs (IMG_20240101.JPG, a date) are not image numbers.
 //
 // Paths use "/" and directory texts end with "/". A path beginning with "//"
 // is a network path: the server and share are taken as given.

@@ -136,6 +136,28 @@ TEST_F(ImageNamingTest, PastNineThousandNineHundredNinetyNineNumbersGrow)
     EXPECT_EQ(next(ImageKind::Raw), "CRW_10001.CRW");
 }
 
+TEST_F(ImageNamingTest, DateNamedFilesAreNotImageNumbers)
+{
+    touch("IMG_0007.JPG");
+    touch("IMG_20240101.JPG");
+    touch("CRW_20240101.CRW");
+    touch("CRW_202401.THM");
+    EXPECT_EQ(next(ImageKind::Jpeg), "IMG_0008.JPG");
+    EXPECT_EQ(next(ImageKind::RawThumbnail), "CRW_0008.THM");
+    const ImageNumbers highest = scanImageNumbers(m_dir.str() + "/");
+    EXPECT_EQ(highest.jpg, 7);
+    EXPECT_EQ(highest.crw, 0);
+    EXPECT_EQ(highest.thm, 0);
+}
+
+TEST_F(ImageNamingTest, FiveDigitNumbersCountSixDoNot)
+{
+    touch("IMG_12345.JPG");
+    touch("IMG_123456.JPG");
+    touch("IMG_1234x.JPG");  // five characters must all be digits
+    EXPECT_EQ(next(ImageKind::Jpeg), "IMG_12346.JPG");
+}
+
 TEST_F(ImageNamingTest, EachDateFolderStartsAgain)
 {
     ImageDirectorySettings settings = flatSettings();
