@@ -25,11 +25,11 @@ ImageFileStatus statusOfWriteError(int error)
     return error == ENOSPC || error == EDQUOT ? ImageFileStatus::DiskFull : ImageFileStatus::WriteError;
 }
 
-int writeAll(int fd, const void *data, std::size_t size)
+int writeAll(const ImageFileCalls &calls, int fd, const void *data, std::size_t size)
 {
     const char *bytes = static_cast<const char *>(data);
     while (size > 0) {
-        const ssize_t written = ::write(fd, bytes, size);
+        const ssize_t written = calls.write(fd, bytes, size);
         if (written < 0) {
             if (errno == EINTR)
                 continue;
@@ -43,28 +43,79 @@ int writeAll(int fd, const void *data, std::size_t size)
     return 0;
 }
 
-// Gives the temporary file the final name unless that name exists.
-// Returns 0, EEXIST when the name is taken, or another errno.
-int claimName(const std::string &temporary, const std::string &path)
+// Writes, flushes to disk and closes; returns 0 or the first errno.
+int writeSyncAndClose(const ImageFileCalls &calls, int fd, const void *data, std::size_t size)
 {
-    if (::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) == 0)
-        return 0;
-    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP)
-        return errno;
-    // A file system without the no-replace rename: a hard link also fails on
-    // an existing name.
-    if (::link(temporary.c_str(), path.c_str()) != 0)
-        return errno;
-    ::unlink(temporary.c_str());
-    return 0;
+    int error = writeAll(calls, fd, data, size);
+    if (error == 0 && calls.fsync(fd) != 0)
+        error = errno;
+    if (calls.close(fd) != 0 && error == 0 && errno != EINTR)
+        error = errno;
+    return error;
 }
 
-void syncDirectory(const std::string &directory)
+// How the final name is taken; each step is the fallback of the one before
+// on file systems (NFS, SMB, some FUSE mounts) that refuse it.
+enum class ClaimMethod {
+    RenameNoReplace,  // the flushed temporary file is renamed, never over an existing name
+    HardLink,         // the temporary file is linked to the name, which fails on an existing one
+    ExclusiveWrite,   // the name is created with O_EXCL and the bytes written into it
+};
+
+bool refusesNoReplaceRename(int error)
 {
-    const int fd = ::open(directory.empty() ? "." : directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    return error == EINVAL || error == ENOSYS || error == EOPNOTSUPP;
+}
+
+bool refusesHardLinks(int error)
+{
+    return error == EPERM || error == EOPNOTSUPP || error == ENOSYS || error == EINVAL;
+}
+
+struct Claim {
+    int error = 0;              // 0, EEXIST when the name is taken, or another errno
+    bool whileWriting = false;  // the name was created but writing into it failed (and it was removed)
+};
+
+// Gives the image the name `path` unless that name exists.
+Claim claimName(const ImageFileCalls &calls, ClaimMethod &method, std::string &temporary, const std::string &path,
+                const void *data, std::size_t size)
+{
+    if (method == ClaimMethod::RenameNoReplace) {
+        if (calls.renameNoReplace(temporary.c_str(), path.c_str()) == 0)
+            return {};
+        if (!refusesNoReplaceRename(errno))
+            return {errno};
+        method = ClaimMethod::HardLink;
+    }
+    if (method == ClaimMethod::HardLink) {
+        if (calls.link(temporary.c_str(), path.c_str()) == 0) {
+            calls.unlink(temporary.c_str());
+            return {};
+        }
+        if (!refusesHardLinks(errno))
+            return {errno};
+        method = ClaimMethod::ExclusiveWrite;
+        // The bytes are still in memory: the temporary copy would only take room.
+        calls.unlink(temporary.c_str());
+        temporary.clear();
+    }
+    const int fd = calls.open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return {errno};
+    if (const int error = writeSyncAndClose(calls, fd, data, size); error != 0) {
+        calls.unlink(path.c_str());
+        return {error, true};
+    }
+    return {};
+}
+
+void syncDirectory(const ImageFileCalls &calls, const std::string &directory)
+{
+    const int fd = calls.open(directory.empty() ? "." : directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
     if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
+        calls.fsync(fd);
+        calls.close(fd);
     }
 }
 
@@ -72,6 +123,13 @@ void syncDirectory(const std::string &directory)
 
 ImageFileResult writeImageFile(ImageKind kind, const ImageDirectorySettings &settings, const LocalDate &date,
                                const void *data, std::size_t size)
+{
+    static const ImageFileCalls calls = ImageFileCalls::system();
+    return writeImageFileUsing(calls, kind, settings, date, data, size);
+}
+
+ImageFileResult writeImageFileUsing(const ImageFileCalls &calls, ImageKind kind, const ImageDirectorySettings &settings,
+                                    const LocalDate &date, const void *data, std::size_t size)
 {
     ensureDirectory(imageDirectory(settings, date));
     const std::string fileBase = imageFileBase(settings, date);
@@ -87,7 +145,7 @@ ImageFileResult writeImageFile(ImageKind kind, const ImageDirectorySettings &set
         const auto tick = std::chrono::steady_clock::now().time_since_epoch().count();
         temporary = directory + ".Quillomat-" + std::to_string(::getpid()) + '-' + std::to_string(tick) + '-'
                     + std::to_string(attempt) + ".tmp";
-        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        fd = calls.open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST)
             break;
     }
@@ -97,34 +155,39 @@ ImageFileResult writeImageFile(ImageKind kind, const ImageDirectorySettings &set
         return result;
     }
 
-    int error = writeAll(fd, data, size);
-    if (error == 0 && ::fsync(fd) != 0)
-        error = errno;
-    if (::close(fd) != 0 && error == 0 && errno != EINTR)
-        error = errno;
+    int error = writeSyncAndClose(calls, fd, data, size);
     if (error != 0) {
-        ::unlink(temporary.c_str());
+        calls.unlink(temporary.c_str());
         result.status = statusOfWriteError(error);
         result.error = error;
         return result;
     }
 
+    ClaimMethod method = ClaimMethod::RenameNoReplace;
     int64_t minimum = 0;
     for (int attempt = 0; attempt < kMaxNameAttempts; ++attempt) {
         const int64_t number = std::max(minimum, nextImageNumber(kind, scanImageNumbers(fileBase)));
         result.path = fileBase + imageFileName(kind, number);
-        error = claimName(temporary, result.path);
-        if (error == 0) {
-            syncDirectory(directory);
+        const Claim claim = claimName(calls, method, temporary, result.path, data, size);
+        if (claim.error == 0) {
+            syncDirectory(calls, directory);
             result.status = ImageFileStatus::Written;
             result.error = 0;
             return result;
         }
+        if (claim.whileWriting) {
+            // Nothing is left behind: the partial file is gone, and so is the temporary one.
+            result.status = statusOfWriteError(claim.error);
+            result.error = claim.error;
+            return result;
+        }
+        error = claim.error;
         if (error != EEXIST)
             break;
         minimum = number + 1;
     }
-    ::unlink(temporary.c_str());
+    if (!temporary.empty())
+        calls.unlink(temporary.c_str());
     result.status = ImageFileStatus::CannotCreate;
     result.error = error;
     return result;

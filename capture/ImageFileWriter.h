@@ -1,12 +1,15 @@
 // Saves image bytes under the next free image name without ever replacing a
 // file: the bytes go to a hidden temporary file in the target folder, are
 // flushed to disk, and only then take the next free name in one step that
-// fails rather than overwrite. When that name was taken meanwhile (another
-// copy of the program, another process) the next number is used. A failure
-// leaves nothing behind.
+// fails rather than overwrite (a no-replace rename; where the file system
+// refuses that, a hard link; where it refuses links too, the name is created
+// exclusively and the bytes written and flushed into it). When that name was
+// taken meanwhile (another copy of the program, another process) the next
+// number is used. A failure leaves nothing behind.
 #ifndef QUILLOMAT_CAPTURE_IMAGEFILEWRITER_H
 #define QUILLOMAT_CAPTURE_IMAGEFILEWRITER_H
 
+#include "ImageFileCalls.h"
 #include "ImageNaming.h"
 
 #include <cstddef>
@@ -29,5 +32,8 @@ struct ImageFileResult {
 // `date`, creating the directory if needed.
 ImageFileResult writeImageFile(ImageKind kind, const ImageDirectorySettings &settings, const LocalDate &date,
                                const void *data, std::size_t size);
+// The same through the given system calls.
+ImageFileResult writeImageFileUsing(const ImageFileCalls &calls, ImageKind kind, const ImageDirectorySettings &settings,
+                                    const LocalDate &date, const void *data, std::size_t size);
 
 #endif

@@ -3,7 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <csignal>
+#include <fcntl.h>
+#include <map>
 #include <set>
 #include <sys/resource.h>
 #include <thread>
@@ -105,6 +109,206 @@ TEST_F(ImageFileWriterTest, FailedWriteRemovesPartialFile)
     EXPECT_EQ(result.error, EFBIG);
     EXPECT_TRUE(entryNames(day()).empty());
     EXPECT_EQ(write(ImageKind::Jpeg, "after").path, (day() / "IMG_0001.JPG").string());
+}
+
+// The real system calls, with the refusals of a file system that lacks some
+// of them, and a record of what was called on which path.
+class RefusingCalls {
+public:
+    RefusingCalls() : m_real(ImageFileCalls::system()) {}
+
+    int renameError = 0;  // non-zero: renameNoReplace fails with it
+    int linkError = 0;    // non-zero: link fails with it
+    // Run once just before the first claim of a name ending in this text:
+    // another program takes the name between the scan and the claim.
+    std::string intruderTakes;
+    // Creating a file whose name ends in this text succeeds, but the disk
+    // fills after half of its bytes.
+    std::string diskFillsIn;
+
+    ImageFileCalls calls()
+    {
+        ImageFileCalls calls = m_real;
+        calls.open = [this](const char *path, int flags, mode_t mode) {
+            if ((flags & O_CREAT) != 0)
+                intrude(path);
+            const int fd = m_real.open(path, flags, mode);
+            if (fd >= 0)
+                m_paths[fd] = path;
+            note("open", path);
+            return fd;
+        };
+        calls.write = [this](int fd, const void *data, std::size_t size) -> ssize_t {
+            if (!diskFillsIn.empty() && m_paths[fd].ends_with(diskFillsIn)) {
+                if (m_written[fd] > 0) {
+                    errno = ENOSPC;
+                    return -1;
+                }
+                size = std::max<std::size_t>(size / 2, 1);
+            }
+            const ssize_t written = m_real.write(fd, data, size);
+            if (written > 0)
+                m_written[fd] += written;
+            return written;
+        };
+        calls.fsync = [this](int fd) {
+            note("fsync", m_paths[fd]);
+            return m_real.fsync(fd);
+        };
+        calls.close = [this](int fd) {
+            note("close", m_paths[fd]);
+            m_paths.erase(fd);
+            m_written.erase(fd);
+            return m_real.close(fd);
+        };
+        calls.renameNoReplace = [this](const char *from, const char *to) {
+            note("rename", to);
+            if (renameError != 0) {
+                errno = renameError;
+                return -1;
+            }
+            intrude(to);
+            return m_real.renameNoReplace(from, to);
+        };
+        calls.link = [this](const char *from, const char *to) {
+            note("link", to);
+            if (linkError != 0) {
+                errno = linkError;
+                return -1;
+            }
+            intrude(to);
+            return m_real.link(from, to);
+        };
+        calls.unlink = [this](const char *path) {
+            note("unlink", path);
+            return m_real.unlink(path);
+        };
+        return calls;
+    }
+
+    // "call name" for each call, the name being the file name only.
+    const std::vector<std::string> &log() const { return m_log; }
+    size_t count(const std::string &line) const { return std::count(m_log.begin(), m_log.end(), line); }
+    size_t position(const std::string &line) const
+    {
+        return static_cast<size_t>(std::find(m_log.begin(), m_log.end(), line) - m_log.begin());
+    }
+
+private:
+    void note(const char *call, const std::string &path)
+    {
+        const std::string name = std::filesystem::path(path).filename().string();
+        m_log.push_back(std::string(call) + " " + (name.starts_with(".Quillomat-") ? "temporary" : name));
+    }
+    void intrude(const std::string &path)
+    {
+        if (intruderTakes.empty() || !path.ends_with(intruderTakes))
+            return;
+        intruderTakes.clear();
+        writeTextFile(path, "another program's image");
+    }
+
+    ImageFileCalls m_real;
+    std::map<int, std::string> m_paths;
+    std::map<int, ssize_t> m_written;
+    std::vector<std::string> m_log;
+};
+
+class FileSystemFallbackTest : public ImageFileWriterTest {
+protected:
+    ImageFileResult writeThrough(RefusingCalls &refusing, const std::string &bytes)
+    {
+        return writeImageFileUsing(refusing.calls(), ImageKind::Jpeg, settings(), kMay17, bytes.data(), bytes.size());
+    }
+};
+
+TEST_F(FileSystemFallbackTest, RefusedNoReplaceRenameFallsBackToAHardLink)
+{
+    for (const int refusal : {EINVAL, ENOSYS, EOPNOTSUPP}) {
+        SCOPED_TRACE(refusal);
+        RefusingCalls refusing;
+        refusing.renameError = refusal;
+        const ImageFileResult result = writeThrough(refusing, "linked " + std::to_string(refusal));
+        ASSERT_EQ(result.status, ImageFileStatus::Written);
+        EXPECT_EQ(readTextFile(result.path), "linked " + std::to_string(refusal));
+        const std::string name = std::filesystem::path(result.path).filename().string();
+        EXPECT_EQ(refusing.count("link " + name), 1u);
+        // Flushed before it was given its name; the temporary name is gone.
+        EXPECT_LT(refusing.position("fsync temporary"), refusing.position("link " + name));
+        EXPECT_EQ(refusing.count("unlink temporary"), 1u);
+    }
+    EXPECT_EQ(entryNames(day()), (std::vector<std::string>{"IMG_0001.JPG", "IMG_0002.JPG", "IMG_0003.JPG"}));
+}
+
+TEST_F(FileSystemFallbackTest, HardLinkToANameTakenMeanwhileTakesTheNextNumber)
+{
+    RefusingCalls refusing;
+    refusing.renameError = EINVAL;
+    refusing.intruderTakes = "IMG_0001.JPG";
+    const ImageFileResult result = writeThrough(refusing, "ours");
+    ASSERT_EQ(result.status, ImageFileStatus::Written);
+    EXPECT_EQ(result.path, (day() / "IMG_0002.JPG").string());
+    EXPECT_EQ(readTextFile(result.path), "ours");
+    EXPECT_EQ(readTextFile(day() / "IMG_0001.JPG"), "another program's image");
+    EXPECT_EQ(entryNames(day()), (std::vector<std::string>{"IMG_0001.JPG", "IMG_0002.JPG"}));
+}
+
+TEST_F(FileSystemFallbackTest, RefusedLinksTooWriteTheNameExclusivelyAndFlushIt)
+{
+    for (const int refusal : {EPERM, EOPNOTSUPP, ENOSYS}) {
+        SCOPED_TRACE(refusal);
+        RefusingCalls refusing;
+        refusing.renameError = EINVAL;
+        refusing.linkError = refusal;
+        const std::string bytes(70000, static_cast<char>('a' + refusal % 26));
+        const ImageFileResult result = writeThrough(refusing, bytes);
+        ASSERT_EQ(result.status, ImageFileStatus::Written);
+        EXPECT_EQ(readTextFile(result.path), bytes);
+        const std::string name = std::filesystem::path(result.path).filename().string();
+        EXPECT_EQ(refusing.count("open " + name), 1u);
+        EXPECT_LT(refusing.position("fsync " + name), refusing.position("close " + name));
+        EXPECT_EQ(refusing.count("unlink temporary"), 1u);
+    }
+    EXPECT_EQ(entryNames(day()), (std::vector<std::string>{"IMG_0001.JPG", "IMG_0002.JPG", "IMG_0003.JPG"}));
+}
+
+TEST_F(FileSystemFallbackTest, ExclusiveWriteToANameTakenMeanwhileTakesTheNextNumber)
+{
+    RefusingCalls refusing;
+    refusing.renameError = EOPNOTSUPP;
+    refusing.linkError = EPERM;
+    refusing.intruderTakes = "IMG_0001.JPG";
+    const ImageFileResult result = writeThrough(refusing, "ours");
+    ASSERT_EQ(result.status, ImageFileStatus::Written);
+    EXPECT_EQ(result.path, (day() / "IMG_0002.JPG").string());
+    EXPECT_EQ(readTextFile(result.path), "ours");
+    EXPECT_EQ(readTextFile(day() / "IMG_0001.JPG"), "another program's image");
+    EXPECT_EQ(entryNames(day()), (std::vector<std::string>{"IMG_0001.JPG", "IMG_0002.JPG"}));
+}
+
+TEST_F(FileSystemFallbackTest, ShortExclusiveWriteRemovesThePartialFile)
+{
+    RefusingCalls refusing;
+    refusing.renameError = EINVAL;
+    refusing.linkError = EPERM;
+    refusing.diskFillsIn = "IMG_0001.JPG";
+    const ImageFileResult result = writeThrough(refusing, std::string(10000, 'j'));
+    EXPECT_EQ(result.status, ImageFileStatus::DiskFull);
+    EXPECT_EQ(result.error, ENOSPC);
+    EXPECT_EQ(result.path, (day() / "IMG_0001.JPG").string());
+    EXPECT_TRUE(entryNames(day()).empty());
+    EXPECT_EQ(refusing.count("unlink IMG_0001.JPG"), 1u);
+}
+
+TEST_F(FileSystemFallbackTest, OtherRenameFailuresAreNotTakenForARefusal)
+{
+    RefusingCalls refusing;
+    refusing.renameError = EACCES;
+    const ImageFileResult result = writeThrough(refusing, "data");
+    EXPECT_EQ(result.status, ImageFileStatus::CannotCreate);
+    EXPECT_EQ(result.error, EACCES);
+    EXPECT_EQ(refusing.count("link IMG_0001.JPG"), 0u);
+    EXPECT_TRUE(entryNames(day()).empty());
 }
 
 } // namespace
