@@ -87,17 +87,20 @@ bool PreviewWindow::showImage(const unsigned char *data, std::size_t length, int
     m_rotation = rotation;
     setWindowIcon(QGuiApplication::windowIcon());
 
+    // Read before the new ranges are set: they would clamp the positions.
     const QSize previousImage = m_scrollSize;
     const QSize previousPage(horizontalScrollBar()->pageStep(), verticalScrollBar()->pageStep());
+    const QPoint previousPosition(horizontalScrollBar()->value(), verticalScrollBar()->value());
     m_image = decoded.convertToFormat(QImage::Format_RGB32);
     m_scrollSize = m_image.size();
     setWindowTitle(QStringLiteral("Image Preview (%1x%2)").arg(m_image.width()).arg(m_image.height()));
-    placeScrollPositions(previousImage, previousPage);
+    placeScrollPositions(previousImage, previousPage, previousPosition);
     viewport()->update();
     return true;
 }
 
-void PreviewWindow::placeScrollPositions(const QSize &previousImage, const QSize &previousPage)
+void PreviewWindow::placeScrollPositions(const QSize &previousImage, const QSize &previousPage,
+                                         const QPoint &previousPosition)
 {
     // Scroll bars appearing or going shrink or grow the client area: let it settle first.
     updateScrollRanges();
@@ -105,7 +108,7 @@ void PreviewWindow::placeScrollPositions(const QSize &previousImage, const QSize
     const QSize client = viewport()->size();
     const QSize image = m_image.size();
     QScrollBar *bars[2] = {horizontalScrollBar(), verticalScrollBar()};
-    int positions[2] = {bars[0]->value(), bars[1]->value()};
+    int positions[2] = {previousPosition.x(), previousPosition.y()};
     const int imageSizes[2] = {image.width(), image.height()};
     const int clientSizes[2] = {client.width(), client.height()};
     const int previousSizes[2] = {previousImage.width(), previousImage.height()};

@@ -66,7 +66,8 @@ protected:
 
 private:
     void updateScrollRanges();
-    void placeScrollPositions(const QSize &previousImage, const QSize &previousPage);
+    // The positions for a new image from those of the previous one.
+    void placeScrollPositions(const QSize &previousImage, const QSize &previousPage, const QPoint &previousPosition);
     void pageStep(QScrollBar *bar, int action, int clientSize);
     // Moves by `delta`, clamped to the scroll range; true if the position changed.
     static bool scrollBy(QScrollBar *bar, int delta);

@@ -105,6 +105,66 @@ TEST_F(PreviewWindowTest, FirstImageIsCentredThenTheViewCentreIsKept)
     EXPECT_EQ(v()->value(), 5);
 }
 
+// Sizes the window, which shows an image with both scroll bars, so that its
+// client area is `width` wide; it is hidden and must be viewed again.
+void fitClientWidth(PreviewWindow *window, int width)
+{
+    const int frame = window->width() - window->viewport()->width();
+    window->hide();
+    window->resize(width + frame, window->height());
+}
+
+TEST_F(PreviewWindowTest, SmallerImageKeepsTheRightEdgeItWasScrolledTo)
+{
+    const Bytes large = jpegfixtures::photoJpeg(3000, 2000, 31);
+    view(large);
+    fitClientWidth(m_window, 600);
+    view(large);
+    ASSERT_EQ(client().width(), 600);
+    h()->setValue(h()->maximum());
+    v()->setValue(v()->maximum());
+    ASSERT_EQ(h()->value(), 2400);
+
+    show(jpegfixtures::photoJpeg(1000, 900, 32));
+    ASSERT_EQ(client().width(), 600);
+    EXPECT_EQ(h()->value(), 400);
+    // The bottom edge likewise: the centre lies beyond it, so the view stops there.
+    EXPECT_EQ(v()->value(), v()->maximum());
+    EXPECT_GT(v()->value(), 0);
+}
+
+TEST_F(PreviewWindowTest, RotationKeepsTheEdgeItWasScrolledTo)
+{
+    const Bytes jpeg = jpegfixtures::photoJpeg(3072, 2048, 33);
+    view(jpeg);
+    fitClientWidth(m_window, 600);
+    view(jpeg);
+    ASSERT_EQ(client().width(), 600);
+    h()->setValue(h()->maximum());
+    ASSERT_EQ(h()->value(), 2472);
+
+    show(jpeg, 90);
+    ASSERT_EQ(m_window->displayedSize(), QSize(2048, 3072));
+    ASSERT_EQ(client().width(), 600);
+    EXPECT_EQ(h()->value(), 1448);
+}
+
+TEST_F(PreviewWindowTest, LargerImageKeepsTheCentreOfTheView)
+{
+    const Bytes small = jpegfixtures::photoJpeg(1000, 900, 34);
+    view(small);
+    fitClientWidth(m_window, 600);
+    view(small);
+    ASSERT_EQ(client().width(), 600);
+    h()->setValue(200);  // the centre of the view is at 500 of 1000
+    const int c = client().height();
+    v()->setValue(100);
+
+    show(jpegfixtures::photoJpeg(2000, 1800, 35));
+    EXPECT_EQ(h()->value(), 700);  // 1000 of 2000 in the middle of the view
+    EXPECT_EQ(v()->value(), (c / 2 + 100) * 2 - client().height() / 2);
+}
+
 TEST_F(PreviewWindowTest, PositionAtZeroStaysAtZeroForANewSize)
 {
     view(largeJpeg());
