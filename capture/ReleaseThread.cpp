@@ -228,7 +228,10 @@ void ReleaseThread::processEntry(const ImageEvent &entry)
         return;
     }
     if (rawShot && !preview) {
-        const ImageFileResult thm = writeFile(ImageKind::RawThumbnail, stream.data());
+        // The CRW follows into this folder, even when the day changes in between.
+        const LocalDate date = m_camera.m_config.today();
+        m_rawShotDate = RawShotDate{entry.record.sequence, date};
+        const ImageFileResult thm = writeFile(ImageKind::RawThumbnail, stream.data(), date);
         if (thm.status != ImageFileStatus::Written)
             logMessage("Unable to write: " + thm.path);
         postInformation(stream.data());
@@ -241,10 +244,18 @@ void ReleaseThread::processFullView(const ImageEvent &entry, psMemoryStream &str
     CameraWindow &window = m_camera.m_window;
     const bool raw = entry.record.isRaw() || looksLikeCrw(stream.data());
 
+    // One date per shot: a raw shot's CRW goes where its THM went.
+    LocalDate date;
+    if (raw && m_rawShotDate && m_rawShotDate->sequence == entry.record.sequence)
+        date = m_rawShotDate->date;
+    else
+        date = m_camera.m_config.today();
+    m_rawShotDate.reset();
+
     if (preview)
         window.onImageSaved(std::string());
     else
-        reportSaved(writeFile(raw ? ImageKind::Raw : ImageKind::Jpeg, stream.data()), raw ? "CRW" : "JPG");
+        reportSaved(writeFile(raw ? ImageKind::Raw : ImageKind::Jpeg, stream.data(), date), raw ? "CRW" : "JPG");
 
     if (raw) {
         for (std::span<const uint8_t> jpeg : crwEmbeddedJpegs(stream.data())) {
@@ -272,10 +283,10 @@ void ReleaseThread::postJpeg(std::vector<uint8_t> bytes)
     m_camera.m_window.postMessage({CameraMessage::WM_DISPLAY_JPEG, length, {}, std::move(bytes)});
 }
 
-ImageFileResult ReleaseThread::writeFile(ImageKind kind, std::span<const uint8_t> data)
+ImageFileResult ReleaseThread::writeFile(ImageKind kind, std::span<const uint8_t> data, const LocalDate &date)
 {
     const ImageDirectorySettings settings = m_camera.m_window.imageDirectorySettings();
-    return m_camera.m_config.writeFile(kind, settings, m_camera.m_config.today(), data.data(), data.size());
+    return m_camera.m_config.writeFile(kind, settings, date, data.data(), data.size());
 }
 
 void ReleaseThread::reportSaved(const ImageFileResult &result, const char *label)

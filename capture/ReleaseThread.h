@@ -56,7 +56,7 @@ private:
     void processFullView(const ImageEvent &entry, psMemoryStream &stream, bool preview);
     void postInformation(std::span<const uint8_t> jpeg);
     void postJpeg(std::vector<uint8_t> bytes);
-    ImageFileResult writeFile(ImageKind kind, std::span<const uint8_t> data);
+    ImageFileResult writeFile(ImageKind kind, std::span<const uint8_t> data, const LocalDate &date);
     void reportSaved(const ImageFileResult &result, const char *label);
     void restoreUserParameters();
     void reportException(uint32_t code);
@@ -71,6 +71,14 @@ private:
     bool m_stopping = false;
     psMemoryStream *m_stream = nullptr;    // the transfer in progress
     std::optional<ModalReply> m_openBox;   // the exception box on show
+
+    // The release thread's own: the date of the raw shot whose THM was
+    // written last, for its CRW.
+    struct RawShotDate {
+        uint32_t sequence = 0;
+        LocalDate date;
+    };
+    std::optional<RawShotDate> m_rawShotDate;
 
     std::thread m_thread;  // last: starts once everything above exists
 };

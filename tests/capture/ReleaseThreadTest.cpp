@@ -8,6 +8,7 @@
 
 #include <gmock/gmock.h>
 
+#include <atomic>
 #include <csignal>
 #include <sys/resource.h>
 
@@ -98,6 +99,40 @@ TEST_F(ReleaseThreadTest, RawShotWritesThmThenCrwWithOneNumber)
                             "WM_CAMERA_RELEASE_COMPLETE"));
     EXPECT_EQ(m_window.callsNamed("onImageSaved")[0].text, m_folder.str() + "/CRW_0007.CRW");
     EXPECT_EQ(m_window.callsNamed("WM_DISPLAY_JPEG")[0].message.bytes, embedded);
+}
+
+TEST_F(ReleaseThreadTest, RawShotSplitByMidnightStaysInTheThmsFolderWithOneNumber)
+{
+    setImageType(PS_IMAGE_FORMAT_RAW);
+    ImageDirectorySettings settings = m_window.imageDirectorySettings();
+    settings.yearSubDir = settings.monthSubDir = settings.daySubDir = true;
+    m_window.setSettings(settings);
+    // The THM is named a moment before midnight, the CRW just after, and
+    // the day folder of the new day already holds an image.
+    std::filesystem::create_directory(m_folder.path() / "2002-05-18");
+    writeTextFile(m_folder.path() / "2002-05-18" / "IMG_0041.JPG");
+    auto clockReads = std::make_shared<std::atomic<int>>(0);
+    CameraConfig config;
+    config.today = [clockReads] {
+        return clockReads->fetch_add(1) == 0 ? LocalDate{2002, 5, 17} : LocalDate{2002, 5, 18};
+    };
+    auto camera = connectAndReadParams(config);
+    const auto thumbnail = fakeJpeg(0x11);
+    const auto crw = fakeCrw(fakeJpeg(0x22, 20000));
+    scriptShot(1, thumbnail, crw);
+    fireShot(1, PS_IMAGE_FORMAT_RAW);
+    waitForReleaseComplete();
+
+    EXPECT_THAT(entryNames(m_folder.path() / "2002-05-17"), ElementsAre("CRW_0001.CRW", "CRW_0001.THM"));
+    EXPECT_THAT(entryNames(m_folder.path() / "2002-05-18"), ElementsAre("IMG_0041.JPG"));
+    EXPECT_EQ(readTextFile(m_folder.path() / "2002-05-17" / "CRW_0001.CRW"), std::string(crw.begin(), crw.end()));
+    EXPECT_EQ(m_window.callsNamed("onImageSaved").at(0).text, m_folder.str() + "/2002-05-17/CRW_0001.CRW");
+
+    // The next shot is filed under the new day.
+    scriptShot(2, fakeJpeg(0x33), fakeCrw(fakeJpeg(0x44, 20000)));
+    fireShot(2, PS_IMAGE_FORMAT_RAW);
+    waitForReleaseComplete(2);
+    EXPECT_THAT(entryNames(m_folder.path() / "2002-05-18"), ElementsAre("CRW_0042.CRW", "CRW_0042.THM", "IMG_0041.JPG"));
 }
 
 TEST_F(ReleaseThreadTest, FullViewStartingWithIIIsTakenAsRaw)
