@@ -1,0 +1,350 @@
+// The real main window on the offscreen platform with the simulated camera
+// in the same process: start-up, connection, status, the settings held in
+// its controls, and closing while an image is on its way.
+#include "CDezedoRavovadDlg.h"
+#include "RecordingPrompts.h"
+#include "SimControl.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
+#include <QDir>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <filesystem>
+
+namespace {
+
+QString text(const QWidget *widget)
+{
+    return widget->property("text").toString();
+}
+
+QStringList entries(const QComboBox *list)
+{
+    QStringList texts;
+    for (int i = 0; i < list->count(); ++i)
+        texts << list->itemText(i);
+    return texts;
+}
+
+}  // namespace
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_folder.isValid());
+        m_settingsFile = m_folder.filePath(QStringLiteral("settings.conf"));
+        m_images = m_folder.filePath(QStringLiteral("images"));
+        // Images straight into the test's folder, no date levels.
+        QSettings settings(m_settingsFile, QSettings::NativeFormat);
+        settings.beginGroup(QStringLiteral("100"));
+        settings.setValue(QStringLiteral("BaseDirectory"), m_images);
+        settings.setValue(QStringLiteral("YearSubDir"), 0u);
+        settings.setValue(QStringLiteral("MonthSubDir"), 0u);
+        settings.setValue(QStringLiteral("DaySubDir"), 0u);
+    }
+
+    void TearDown() override
+    {
+        m_window.reset();
+        simcam::SimConfig detached = simcam::SimConfig::forModel("EOS D60");
+        detached.attached = false;
+        simcam::configureCamera(detached);
+    }
+
+    // A quick camera of the model with `extra` configuration keys.
+    void attachCamera(const std::string &model, const std::string &extra = {})
+    {
+        simcam::SimConfig config = simcam::SimConfig::forModel(model);
+        config.exposureCap = config.mirrorDelay = config.processingDelay = std::chrono::milliseconds(0);
+        std::string error;
+        ASSERT_TRUE(config.apply(extra, &error)) << error;
+        simcam::configureCamera(config);
+    }
+
+    void detachCamera()
+    {
+        simcam::SimConfig config = simcam::SimConfig::forModel("EOS D60");
+        config.attached = false;
+        simcam::configureCamera(config);
+    }
+
+    void storeSetting(const char *name, const QVariant &value)
+    {
+        QSettings settings(m_settingsFile, QSettings::NativeFormat);
+        settings.setValue(QStringLiteral("100/") + QString::fromLatin1(name), value);
+    }
+
+    QVariant storedSetting(const char *name)
+    {
+        QSettings settings(m_settingsFile, QSettings::NativeFormat);
+        return settings.value(QStringLiteral("100/") + QString::fromLatin1(name));
+    }
+
+    CDezedoRavovadDlg &open(int screenHeight = 1024)
+    {
+        WindowServices services;
+        services.prompts = &m_prompts;
+        services.settingsFile = m_settingsFile;
+        services.cameraConfig.settleTime = std::chrono::milliseconds(0);
+        services.connectPause = std::chrono::milliseconds(0);
+        services.screenHeight = [screenHeight] { return screenHeight; };
+        m_window = std::make_unique<CDezedoRavovadDlg>(services);
+        m_window->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(m_window.get()));
+        return *m_window;
+    }
+
+    template <typename T = QWidget>
+    T *find(const char *name)
+    {
+        T *widget = m_window->findChild<T *>(QString::fromLatin1(name));
+        EXPECT_NE(widget, nullptr) << name;
+        return widget;
+    }
+
+    QAction *action(const char *name) { return find<QAction>(name); }
+
+    // Waits (processing events) until the status line reads `expected`.
+    bool waitForStatus(const QString &expected, int timeoutMs = 10000)
+    {
+        QLineEdit *status = find<QLineEdit>("statusLine");
+        return QTest::qWaitFor([&] { return status->text() == expected; }, timeoutMs);
+    }
+
+    QTemporaryDir m_folder;
+    QString m_settingsFile;
+    QString m_images;
+    RecordingPrompts m_prompts;
+    std::unique_ptr<CDezedoRavovadDlg> m_window;
+};
+
+TEST_F(MainWindowTest, WithoutACameraEveryCameraControlIsDisabled)
+{
+    detachCamera();
+    CDezedoRavovadDlg &window = open();
+
+    EXPECT_FALSE(window.isConnected());
+    EXPECT_EQ(text(find("statusLine")), QStringLiteral("Error connecting to camera"));
+    EXPECT_EQ(text(find("connectionText")), QStringLiteral("Not connected"));
+    for (const char *name : {"releaseButton", "previewButton", "tvList", "avList", "isoList", "sizeQualityList",
+                             "whiteBalanceList", "meteringModeList", "driveModeList", "afPointList", "afModeList",
+                             "exposureCompensationList", "flashCompensationList", "parameterSetList",
+                             "storeImagesOnList", "cameraBeepCheck", "previousButton", "nextButton"})
+        EXPECT_FALSE(find(name)->isEnabled()) << name;
+    for (const char *name : {"releaseShutterAction", "previewAction", "refreshAction", "timeLapseAction",
+                             "forceUiUnlockAction"})
+        EXPECT_FALSE(action(name)->isEnabled()) << name;
+    EXPECT_EQ(action("connectAction")->text(), QStringLiteral("&Connect"));
+    EXPECT_TRUE(m_prompts.shown.empty());
+}
+
+TEST_F(MainWindowTest, AnotherModelIsRefusedByName)
+{
+    attachCamera("PowerShot G2");
+    CDezedoRavovadDlg &window = open();
+
+    EXPECT_FALSE(window.isConnected());
+    EXPECT_EQ(text(find("statusLine")),
+              QStringLiteral("Error connecting to camera, incorrect camera type: PowerShot G2"));
+    ASSERT_EQ(m_prompts.shown.size(), 1u);
+    EXPECT_EQ(m_prompts.shown[0].icon, Prompts::Icon::Error);
+    EXPECT_EQ(m_prompts.shown[0].caption, QStringLiteral("Quillomat"));
+    EXPECT_EQ(m_prompts.shown[0].text,
+              QStringLiteral("Quillomat will only work with the Canon EOS D30 and D60.\nIt does not work with the "
+                             "PowerShot G2"));
+    EXPECT_EQ(text(find("connectionText")), QStringLiteral("Not connected"));
+}
+
+class MainWindowModelTest : public MainWindowTest, public ::testing::WithParamInterface<const char *> {};
+
+TEST_P(MainWindowModelTest, ConnectsAtStartWithTheModelsLists)
+{
+    const std::string model = GetParam();
+    const bool d60 = model == "EOS D60";
+    attachCamera(model, "mode=manual;tv=1/125;av=8");
+    CDezedoRavovadDlg &window = open();
+
+    ASSERT_TRUE(window.isConnected());
+    EXPECT_EQ(text(find("connectionText")), QStringLiteral("Connected to ") + QString::fromStdString(model));
+    EXPECT_EQ(text(find("statusLine")), QString());
+    EXPECT_EQ(action("connectAction")->text(), QStringLiteral("Disconnect"));
+    EXPECT_EQ(entries(find<QComboBox>("isoList")).last(), d60 ? QStringLiteral("1000") : QStringLiteral("1600"));
+    EXPECT_EQ(find<QComboBox>("sizeQualityList")->count(), d60 ? 7 : 5);
+    QComboBox *sets = find<QComboBox>("parameterSetList");
+    if (d60) {
+        EXPECT_EQ(entries(sets), QStringList{QStringLiteral("N/A")});
+        EXPECT_FALSE(sets->isEnabled());
+    } else {
+        EXPECT_EQ(sets->itemText(0), QStringLiteral("Standard"));
+    }
+    // The first refresh filled the step lists and shows the camera's values.
+    EXPECT_EQ(find<QComboBox>("tvList")->itemText(0), QStringLiteral("Bulb"));
+    EXPECT_EQ(find<QComboBox>("tvList")->currentText(), QStringLiteral("1/125"));
+    EXPECT_EQ(find<QComboBox>("avList")->currentText(), QStringLiteral("8.0"));
+    EXPECT_EQ(text(find("modeText")), QStringLiteral("Mode: Manual"));
+    for (const char *name : {"releaseButton", "previewButton", "tvList", "avList", "isoList", "sizeQualityList"})
+        EXPECT_TRUE(find(name)->isEnabled()) << name;
+    EXPECT_TRUE(action("releaseShutterAction")->isEnabled());
+    EXPECT_FALSE(action("forceUiUnlockAction")->isEnabled());
+}
+
+INSTANTIATE_TEST_SUITE_P(Models, MainWindowModelTest, ::testing::Values("EOS D30", "EOS D60"));
+
+TEST_F(MainWindowTest, AnImageZoneModeLeavesOnlyTheBasicControls)
+{
+    attachCamera("EOS D60", "mode=portrait");
+    open();
+
+    EXPECT_EQ(text(find("modeText")), QStringLiteral("Mode: Portrait"));
+    for (const char *name : {"releaseButton", "previewButton", "isoList", "driveModeList", "storeImagesOnList",
+                             "cameraBeepCheck"})
+        EXPECT_TRUE(find(name)->isEnabled()) << name;
+    for (const char *name : {"sizeQualityList", "whiteBalanceList", "meteringModeList", "flashCompensationList",
+                             "exposureCompensationList", "avList", "tvList", "afModeList", "afPointList",
+                             "parameterSetList"})
+        EXPECT_FALSE(find(name)->isEnabled()) << name;
+}
+
+TEST_F(MainWindowTest, LowScreensGetTheCompactLayout)
+{
+    detachCamera();
+    EXPECT_FALSE(open(768).isCompactLayout());
+    m_window.reset();
+    CDezedoRavovadDlg &compact = open(720);
+    EXPECT_TRUE(compact.isCompactLayout());
+    EXPECT_TRUE(compact.windowState() & Qt::WindowFullScreen);
+    auto *picture = find("previewPicture");
+    auto *panel = find("cameraSettingsGroup");
+    EXPECT_TRUE(panel->isVisible());
+    EXPECT_FALSE(picture->isVisible());
+    QTest::keyClick(&compact, Qt::Key_F4);
+    EXPECT_TRUE(picture->isVisible());
+    EXPECT_FALSE(panel->isVisible());
+}
+
+TEST_F(MainWindowTest, FreeSpaceIsShownForTheImageFolder)
+{
+    detachCamera();
+    storeSetting("BaseDirectory", QStringLiteral("//server/share/photos"));
+    open();
+    EXPECT_EQ(text(find("freeSpaceText")), QStringLiteral("<network drive>"));
+    m_window.reset();
+
+    storeSetting("BaseDirectory", m_images + QStringLiteral("/not/yet/made"));
+    open();
+    EXPECT_TRUE(text(find("freeSpaceText")).endsWith(QStringLiteral(" free"))) << text(find("freeSpaceText")).toStdString();
+}
+
+TEST_F(MainWindowTest, SettingsHeldInControlsGoThroughTheRealWidgets)
+{
+    detachCamera();
+    storeSetting("Quality", 7u);
+    storeSetting("WhiteBalance", 3u);
+    storeSetting("HistogramGreen", 0u);
+    storeSetting("Store", 2u);
+    open();
+
+    EXPECT_EQ(find<QComboBox>("sizeQualityList")->currentIndex(), -1);
+    EXPECT_EQ(find<QComboBox>("whiteBalanceList")->currentText(), QStringLiteral("Tungsten"));
+    EXPECT_FALSE(find<QCheckBox>("histogramGreenCheck")->isChecked());
+    EXPECT_TRUE(find<QCheckBox>("histogramRedCheck")->isChecked());
+    EXPECT_EQ(find<QComboBox>("storeImagesOnList")->currentText(), QStringLiteral("CF only"));
+
+    find<QCheckBox>("histogramBlueCheck")->setChecked(false);
+    m_window->close();
+    m_window.reset();
+    EXPECT_EQ(storedSetting("Quality").toLongLong(), 4294967295LL);
+    EXPECT_EQ(storedSetting("WhiteBalance").toUInt(), 3u);
+    EXPECT_EQ(storedSetting("HistogramBlue").toUInt(), 0u);
+    EXPECT_EQ(storedSetting("HistogramGreen").toUInt(), 0u);
+    EXPECT_EQ(storedSetting("Store").toUInt(), 2u);
+}
+
+TEST_F(MainWindowTest, PreferencesCancelKeepsTheFolder)
+{
+    detachCamera();
+    CDezedoRavovadDlg &window = open();
+    const QString before = window.settings().baseDirectory;
+    m_prompts.folderAnswers.push_back(m_folder.filePath(QStringLiteral("elsewhere")));
+    bool sawDialog = false;
+    QTimer::singleShot(0, [&] {
+        QWidget *dialog = QApplication::activeModalWidget();
+        sawDialog = dialog && dialog->windowTitle() == QStringLiteral("Quillomat Preferences");
+        if (!dialog)
+            return;
+        if (auto *browse = dialog->findChild<QPushButton *>(QStringLiteral("browseButton")))
+            QTest::mouseClick(browse, Qt::LeftButton);
+        static_cast<QDialog *>(dialog)->reject();
+    });
+    action("preferencesAction")->trigger();
+    EXPECT_TRUE(sawDialog);
+    EXPECT_EQ(window.settings().baseDirectory, before);
+}
+
+TEST_F(MainWindowTest, ForceUnlockAsksFirst)
+{
+    attachCamera("EOS D60", "mode=manual");
+    CDezedoRavovadDlg &window = open();
+    ASSERT_TRUE(window.isConnected());
+    m_prompts.yesNoAnswers.push_back(false);
+    action("forceUiUnlockAction")->setEnabled(true);
+    action("forceUiUnlockAction")->trigger();
+    ASSERT_EQ(m_prompts.shown.size(), 1u);
+    EXPECT_EQ(m_prompts.shown[0].kind, RecordingPrompts::Shown::Kind::Question);
+    EXPECT_TRUE(m_prompts.shown[0].text.startsWith(QStringLiteral("Unlock camera\nThis should only be used")));
+}
+
+TEST_F(MainWindowTest, F8SavesAndShowsTheShot)
+{
+    attachCamera("EOS D60", "mode=manual;tv=1/125;quality=large/fine");
+    CDezedoRavovadDlg &window = open();
+    ASSERT_TRUE(window.isConnected());
+
+    QTest::keyClick(&window, Qt::Key_F8);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window.imageList().empty() && !window.isBusy(); }, 15000));
+    const QString saved = m_images + QStringLiteral("/IMG_0001.JPG");
+    EXPECT_TRUE(QFileInfo::exists(saved));
+    EXPECT_TRUE(text(find("statusLine")).startsWith(QStringLiteral("Saved: ") + saved + QStringLiteral(" (")))
+        << text(find("statusLine")).toStdString();
+    EXPECT_TRUE(text(find("statusLine")).endsWith(QStringLiteral("KB)")));
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("Quillomat - ") + saved + QStringLiteral(" - [1 of 1]"));
+    EXPECT_TRUE(m_prompts.shown.empty());
+}
+
+TEST_F(MainWindowTest, ClosingDuringATransferSavesTheAnnouncedImage)
+{
+    // A slow cable: the image is still on its way when the window closes.
+    attachCamera("EOS D60", "mode=manual;tv=1/125;quality=small/normal;transfer=200000");
+    CDezedoRavovadDlg &window = open();
+    ASSERT_TRUE(window.isConnected());
+
+    QTest::keyClick(&window, Qt::Key_F8);
+    QLineEdit *status = find<QLineEdit>("statusLine");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return status->text().startsWith(QStringLiteral("Transferring image")); },
+                                15000));
+    window.close();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window.isVisible(); }, 30000));
+    EXPECT_TRUE(QFileInfo::exists(m_images + QStringLiteral("/IMG_0001.JPG")));
+    // Nothing half-written is left beside it.
+    EXPECT_EQ(QDir(m_images).entryList(QDir::Files | QDir::Hidden).size(), 1);
+}
+
+int main(int argc, char **argv)
+{
+    QApplication application(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

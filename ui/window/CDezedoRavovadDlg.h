@@ -1,0 +1,233 @@
+// The main window: the camera settings panel, the preview with its histogram,
+// the shot's information, the status line, the menu and every command.
+//
+// It is the camera session's window (CameraWindow): the session's and the
+// release thread's calls and messages arrive from their threads as events
+// posted to the window, which handles them in the order made on the
+// user-interface thread. It also holds the settings that live in its
+// controls (SettingsControls).
+#ifndef QUILLOMAT_UI_WINDOW_CDEZEDORAVOVADDLG_H
+#define QUILLOMAT_UI_WINDOW_CDEZEDORAVOVADDLG_H
+
+#include "Camera.h"
+#include "CameraWindow.h"
+#include "ControlRules.h"
+#include "Histogram.h"
+#include "Settings.h"
+#include "SettingsControls.h"
+#include "SettingsLists.h"
+#include "WindowActions.h"
+
+#include <QImage>
+#include <QMainWindow>
+#include <QPointer>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+class ImageAttributesDialog;
+class PreviewWindow;
+class Prompts;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QStackedWidget;
+class SettingsPanel;
+class SettingsStore;
+class WindowCallEvent;
+
+// What the window is given from outside; the defaults are the program's.
+struct WindowServices {
+    Prompts *prompts = nullptr;              // null: the desktop's boxes and pickers
+    QString settingsFile;                    // empty: the user's own settings
+    CameraConfig cameraConfig;               // for the sessions the window makes
+    std::chrono::milliseconds connectPause{500};  // the camera's time to settle after connecting
+    std::function<int()> screenHeight;       // null: the primary screen's available height
+    std::function<LocalDate()> today = LocalDate::today;
+};
+
+// One image saved in this run.
+struct ImageEntry {
+    QString path;
+    int rotation = 0;
+};
+
+class CDezedoRavovadDlg : public QMainWindow, public CameraWindow, public SettingsControls {
+    Q_OBJECT
+public:
+    explicit CDezedoRavovadDlg(WindowServices services = {}, QWidget *parent = nullptr);
+    ~CDezedoRavovadDlg() override;
+
+    // CameraWindow: any thread; everything reaches the controls on the
+    // user-interface thread, in the order called.
+    void postMessage(PostedMessage message) override;
+    void showError(const std::string &text) override;
+    void setStatusText(const std::string &text) override;
+    void setProgress(uint16_t value) override;
+    void onImageSaved(const std::string &path) override;
+    void endReleaseInUi(const std::string &first, const std::string &second, const std::string &error) override;
+    void showExceptionBox(const std::string &text, ModalReply reply) override;
+    ImageDirectorySettings imageDirectorySettings() const override;
+
+    // SettingsControls: the lists and check boxes that hold settings.
+    int listPosition(List list) const override;
+    void setListPosition(List list, int position) override;
+    bool isChecked(CheckBox box) const override;
+    void setChecked(CheckBox box, bool checked) override;
+
+    // Connects when not connected, else disconnects; true when connected afterwards.
+    bool toggleConnection();
+    // True at once when connected, else the result of toggleConnection.
+    bool ensureConnected();
+    void updateControls();
+    void updateDiskSpace();
+    void refreshCameraSettings();
+    void fillParameterSets();
+
+    // The shooting commands.
+    void OnReleaseButton();
+    void OnPreview();
+
+    bool isConnected() const { return m_camera != nullptr; }
+    bool isBusy() const { return m_busy; }
+    bool isCompactLayout() const { return m_compactLayout; }
+    Settings &settings() { return m_settings; }
+    const std::vector<ImageEntry> &imageList() const { return m_imageList; }
+    int currentImage() const { return m_currentImage; }
+    const WindowActions &actions() const { return m_actions; }
+    Camera *camera() const { return m_camera.get(); }
+
+protected:
+    bool event(QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    // Construction.
+    void createWidgets();
+    void arrangeNormal();
+    void arrangeCompact();
+    void connectCommands();
+    void initialise();
+
+    // Camera messages and calls, on the user-interface thread.
+    void handleCameraMessage(PostedMessage &message);
+    void handleWindowCall(WindowCallEvent &call);
+    void showErrorNow(const QString &text);
+    void onReleaseStart();
+    void onReleaseComplete();
+    void onCameraShutdown(uint32_t reason);
+    void onCardFull();
+    void endOfRelease();
+    void onNewJpeg(std::vector<uint8_t> bytes);
+    void installPreview(const QImage &bitmap, const Histogram &histogram);
+    void onImageSavedNow(const QString &path);
+    void redrawHistogram();
+    void updateTitle();
+
+    // Commands.
+    void startShot(bool preview);
+    void onSettingChanged(QComboBox *list);
+    void onCameraBeepChanged();
+    void onStoreImagesOnChanged();
+    void changeReleaseParams(const std::function<void(ReleaseParams &)> &write,
+                             const std::function<void(const ReleaseParams &)> &show);
+    void setIncrementMode(IncrementMode mode);
+    // One camera setting's value (item 3: mirror lock-up, 4: third-stop steps); raises as the session does.
+    uint16_t readSetting(uint16_t item);
+    void onRefresh();
+    void onForceUiUnlock();
+    void onCameraSettings();
+    void onPreferences();
+    void onFullScreen();
+    void onCompactToggle();
+    void onOrientation(int degrees);
+    void onRotate();
+    void onViewImage();
+    void onDisplayGrid();
+    void onGridSettings();
+    void onProperties();
+    void onHelpContents();
+    void onAbout();
+    void showBlankScreen(bool on);
+    void redecodeHeldJpeg();
+    void runMouseAction(const QString &action);
+    void disconnectSession(const QString &failureText);
+    void publishImageDirectorySettings();
+
+    WindowServices m_services;
+    std::unique_ptr<Prompts> m_ownPrompts;
+    Prompts *m_prompts = nullptr;
+    std::unique_ptr<SettingsStore> m_store;
+    Settings m_settings;
+
+    // The session; its existence is what "connected" means.
+    std::unique_ptr<Camera> m_camera;
+    QString m_modelName;
+    bool m_isD60 = false;
+    bool m_busy = false;
+    bool m_releaseLocked = false;
+    bool m_refreshPending = false;
+    bool m_photoArrived = false;
+    uint16_t m_lowApertureLimit = 24;
+    uint16_t m_highApertureLimit = 80;
+    std::optional<IncrementMode> m_incrementMode;
+    bool m_compactLayout = false;
+    bool m_compactShowsPreview = false;
+    QPointer<QWidget> m_previousFocus;
+
+    // What is on show.
+    std::vector<uint8_t> m_heldJpeg;
+    QImage m_previewBitmap;
+    bool m_previewHoldsImage = false;
+    Histogram m_histogram;
+    QImage m_histogramChart;
+    QString m_cameraInfoText;
+    std::vector<ImageEntry> m_imageList;
+    int m_currentImage = -1;
+
+    // Read by the release thread while it names files.
+    mutable std::mutex m_directoryMutex;
+    ImageDirectorySettings m_directorySettings;
+
+    // Closing: the session is torn down off the user-interface thread so the
+    // window stays responsive while the last images are saved.
+    std::thread m_teardown;
+    bool m_closing = false;
+    bool m_closeReady = false;
+
+    WindowActions m_actions;
+    SettingsPanel *m_panel = nullptr;
+    QPushButton *m_releaseButton = nullptr;
+    QPushButton *m_previewButton = nullptr;
+    QLabel *m_previewPicture = nullptr;
+    QLabel *m_histogramPicture = nullptr;
+    QCheckBox *m_red = nullptr;
+    QCheckBox *m_green = nullptr;
+    QCheckBox *m_blue = nullptr;
+    QCheckBox *m_intensity = nullptr;
+    QLabel *m_imageInfoLabel = nullptr;
+    QPlainTextEdit *m_imageInfo = nullptr;
+    QLineEdit *m_comment = nullptr;
+    QPushButton *m_previousButton = nullptr;
+    QPushButton *m_nextButton = nullptr;
+    QLineEdit *m_statusLine = nullptr;
+    QProgressBar *m_progress = nullptr;
+    QLineEdit *m_connectionText = nullptr;
+    QLineEdit *m_freeSpaceText = nullptr;
+    QStackedWidget *m_compactStack = nullptr;
+    PreviewWindow *m_previewWindow = nullptr;
+    QPointer<ImageAttributesDialog> m_attributesDialog;
+    QPointer<QWidget> m_blankScreen;
+};
+
+#endif

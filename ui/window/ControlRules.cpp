@@ -1,0 +1,59 @@
+#include "ControlRules.h"
+
+#include <QStringList>
+
+namespace {
+
+// "Mode: Manual" -> "manual".
+QString modeName(const QString &modeText)
+{
+    static const int prefixLength = QStringLiteral("Mode: ").size();
+    QString name = modeText.size() > prefixLength ? modeText.mid(prefixLength) : modeText;
+    return name.toLower();
+}
+
+}  // namespace
+
+bool isCreativeMode(const QString &modeText)
+{
+    static const QStringList creative = {QStringLiteral("a-dep"), QStringLiteral("manual"), QStringLiteral("av"),
+                                         QStringLiteral("tv"), QStringLiteral("program")};
+    return creative.contains(modeName(modeText));
+}
+
+ControlStates controlStates(const WindowState &state)
+{
+    ControlStates c;
+    const bool idle = state.connected && !state.busy;
+
+    if (idle) {
+        c.release = c.preview = c.iso = c.driveMode = c.storeImagesOn = c.cameraBeep = true;
+        const QString mode = modeName(state.modeText);
+        if (isCreativeMode(state.modeText)) {
+            c.sizeQuality = c.whiteBalance = c.meteringMode = c.flashCompensation = c.exposureCompensation = true;
+            c.tv = mode == QStringLiteral("manual") || mode == QStringLiteral("tv");
+            c.av = mode == QStringLiteral("manual") || mode == QStringLiteral("av");
+            const bool manualFocus = state.afModeText.compare(QStringLiteral("Manual"), Qt::CaseInsensitive) == 0;
+            c.afMode = c.afPoint = !manualFocus;
+            c.parameterSet = state.parameterSetCount > 1;
+        }
+        const bool onlyCurrent = state.imageCount == 1 && state.currentImage == 0;
+        c.previousNext = state.imageCount > 0 && !onlyCurrent;
+    }
+
+    c.deleteImage = state.previewHoldsImage;
+    c.connectReadsDisconnect = state.connected;
+    c.cameraSettings = !state.busy;
+    c.forceUiUnlock = state.connected && state.busy;
+    c.releaseShutter = idle;
+    c.portrait1Checked = state.orientation == 270;
+    c.portrait2Checked = state.orientation == 90;
+    c.landscapeChecked = state.orientation == 0;
+    c.invertedChecked = state.orientation == 180;
+    c.displayGridEnabled = state.savedImageHeld;
+    c.displayGridChecked = state.displayGrid;
+    c.blankScreenChecked = state.blankScreenWhenTakingPhoto;
+    c.connectionText = state.connected ? QStringLiteral("Connected to ") + state.modelName
+                                       : QStringLiteral("Not connected");
+    return c;
+}
