@@ -16,6 +16,7 @@
 #include "PreviewWindow.h"
 #include "Prompts.h"
 #include "SettingsPanel.h"
+#include "WaitCursor.h"
 #include "WindowEvents.h"
 
 #include <QApplication>
@@ -34,15 +35,6 @@
 #include <cstring>
 
 namespace {
-
-// Shows the wait cursor for as long as it lives.
-class WaitCursor {
-public:
-    WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor &) = delete;
-    WaitCursor &operator=(const WaitCursor &) = delete;
-};
 
 const QString kBusyText = QStringLiteral(
     "The camera is busy or is not responding.\nIf the LCD monitor is on please turn it off and try again");

@@ -11,6 +11,7 @@
 #include "PreviewWindow.h"
 #include "Prompts.h"
 #include "SettingsPanel.h"
+#include "WaitCursor.h"
 
 #include <QAction>
 #include <QApplication>
@@ -28,14 +29,6 @@
 #include <QWindowStateChangeEvent>
 
 namespace {
-
-class WaitCursor {
-public:
-    WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor &) = delete;
-    WaitCursor &operator=(const WaitCursor &) = delete;
-};
 
 // A black full-screen window over everything while a photo is taken; a
 // click closes it.
