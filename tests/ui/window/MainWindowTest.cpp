@@ -21,7 +21,11 @@
 #include <QTest>
 #include <QTimer>
 
+#include <QLabel>
+#include <QMenuBar>
+
 #include <filesystem>
+#include <map>
 
 namespace {
 
@@ -340,6 +344,151 @@ TEST_F(MainWindowTest, ClosingDuringATransferSavesTheAnnouncedImage)
     EXPECT_TRUE(QFileInfo::exists(m_images + QStringLiteral("/IMG_0001.JPG")));
     // Nothing half-written is left beside it.
     EXPECT_EQ(QDir(m_images).entryList(QDir::Files | QDir::Hidden).size(), 1);
+}
+
+TEST_F(MainWindowTest, EveryControlCarriesItsIdentifier)
+{
+    detachCamera();
+    open();
+    const std::map<const char *, int> controls = {
+        {"releaseButton", 1002},     {"previewButton", 1020},      {"statusLine", 1015},
+        {"connectionText", 1091},    {"freeSpaceText", 1077},      {"transferProgress", 1057},
+        {"previewPicture", 1019},    {"histogramPicture", 1044},   {"imageInfoText", 1063},
+        {"commentEdit", 1119},       {"previousButton", 1116},     {"nextButton", 1117},
+        {"tvList", 1022},            {"avList", 1021},             {"exposureCompensationList", 1026},
+        {"flashCompensationList", 1028}, {"sizeQualityList", 1004}, {"whiteBalanceList", 1024},
+        {"meteringModeList", 1097},  {"driveModeList", 1098},      {"isoList", 1025},
+        {"afPointList", 1088},       {"afModeList", 1089},         {"parameterSetList", 1114},
+        {"storeImagesOnList", 1120}, {"cameraBeepCheck", 1096},    {"lensText", 1090},
+        {"modeText", 1087},          {"customSettingsText", 1093},
+    };
+    for (const auto &[name, id] : controls)
+        EXPECT_EQ(find(name)->property("controlId").toInt(), id) << name;
+    EXPECT_EQ(find("previewPicture")->size(), QSize(720, 480));
+    EXPECT_EQ(find("histogramPicture")->size(), QSize(276, 140));
+    // The preview stands 5 pixels from the window's right edge, at the top.
+    QWidget *picture = find("previewPicture");
+    const QPoint topRight = picture->mapTo(m_window->centralWidget(), QPoint(picture->width(), 0));
+    EXPECT_EQ(m_window->centralWidget()->width() - topRight.x(), 5);
+}
+
+TEST_F(MainWindowTest, TheMenuHasItsCaptionsIdentifiersAndKeys)
+{
+    detachCamera();
+    open();
+    struct Entry {
+        const char *name;
+        const char *caption;
+        int id;
+        QKeySequence key;
+    };
+    const Entry menu[] = {
+        {"renameImageAction", "&Rename Image", 32789, QKeySequence(Qt::CTRL | Qt::Key_R)},
+        {"deleteImageAction", "&Delete Image", 1082, QKeySequence(Qt::Key_Delete)},
+        {"fullScreenAction", "&Full Screen", 32784, QKeySequence(Qt::Key_F11)},
+        {"setupImageEditorAction", "&Setup Image Editor", 32810, {}},
+        {"preferencesAction", "&Preferences", 32775, {}},
+        {"exitAction", "E&xit", 2, {}},
+        {"cameraSettingsAction", "&Settings...", 32781, {}},
+        {"refreshAction", "&Refresh", 32782, QKeySequence(Qt::Key_F5)},
+        {"forceUiUnlockAction", "&Force UI Unlock", 32783, QKeySequence(Qt::SHIFT | Qt::Key_F5)},
+        {"registerForEventsAction", "Register for Camera &Events", 1083, {}},
+        {"unregisterForEventsAction", "&Unregister for Camera Events", 1084, {}},
+        {"releaseShutterAction", "Release Shutter", 1002, QKeySequence(Qt::Key_F8)},
+        {"previewAction", "Preview", 1020, QKeySequence(Qt::Key_F9)},
+        {"connectAction", "&Connect", 32774, {}},
+        {"blankScreenAction", "Blank screen when taking photo", 32795, {}},
+        {"timeLapseAction", "&Time Lapse...", 1072, {}},
+        {"landscapeAction", "&Landscape", 32780, {}},
+        {"invertedAction", "&Inverted", 32778, {}},
+        {"portrait1Action", "Portrait &1", 32776, {}},
+        {"portrait2Action", "Portrait &2", 32777, {}},
+        {"rotateAction", "&Rotate", 32787, QKeySequence(Qt::Key_F6)},
+        {"viewImageAction", "&View Image", 32786, QKeySequence(Qt::Key_F7)},
+        {"displayGridAction", "Display &Grid", 32793, QKeySequence(Qt::CTRL | Qt::Key_G)},
+        {"gridSettingsAction", "Grid &Settings...", 32794, {}},
+        {"editCommentAction", "&Edit Comment", 32790, QKeySequence(Qt::CTRL | Qt::Key_E)},
+        {"editImageAction", "E&dit Image", 32791, QKeySequence(Qt::Key_F3)},
+        {"propertiesAction", "&Properties", 32779, {}},
+        {"helpContentsAction", "&Contents", 32771, {}},
+        {"aboutAction", "&About Quillomat", 32772, {}},
+        {"compactToggleAction", nullptr, 32788, QKeySequence(Qt::Key_F4)},
+        {"previousImageAction", nullptr, 1116, QKeySequence(Qt::Key_Left)},
+        {"nextImageAction", nullptr, 1117, QKeySequence(Qt::Key_Right)},
+    };
+    for (const Entry &entry : menu) {
+        QAction *a = action(entry.name);
+        ASSERT_NE(a, nullptr);
+        if (entry.caption) {
+            EXPECT_EQ(a->text(), QString::fromUtf8(entry.caption)) << entry.name;
+        }
+        EXPECT_EQ(a->property("controlId").toInt(), entry.id) << entry.name;
+        EXPECT_EQ(a->shortcut(), entry.key) << entry.name;
+        if (!entry.key.isEmpty()) {
+            EXPECT_FALSE(a->autoRepeat()) << entry.name;
+        }
+    }
+    QStringList titles;
+    for (QAction *top : m_window->menuBar()->actions())
+        titles << top->text();
+    EXPECT_EQ(titles, (QStringList{QStringLiteral("&File"), QStringLiteral("&Camera"), QStringLiteral("&Image"),
+                                   QStringLiteral("&Help")}));
+}
+
+TEST_F(MainWindowTest, AMissingHelpPageIsNamedInFull)
+{
+    detachCamera();
+    open();
+    const QString path = QCoreApplication::applicationDirPath() + QStringLiteral("/Quillomat.htm");
+    QFile::remove(path);
+    action("helpContentsAction")->trigger();
+    ASSERT_EQ(m_prompts.messageTexts().size(), 1u);
+    EXPECT_EQ(m_prompts.messageTexts()[0], QStringLiteral("Unable to find HTML help file:\n") + path);
+    EXPECT_EQ(m_prompts.shown[0].icon, Prompts::Icon::Error);
+}
+
+TEST_F(MainWindowTest, GridCommandsRedrawTheHeldShot)
+{
+    attachCamera("EOS D60", "mode=manual;tv=1/125;quality=small/fine");
+    CDezedoRavovadDlg &window = open();
+    ASSERT_TRUE(window.isConnected());
+    QAction *grid = action("displayGridAction");
+    // Nothing held yet: the grid cannot be switched on the preview.
+    EXPECT_FALSE(grid->isEnabled());
+
+    QTest::keyClick(&window, Qt::Key_F8);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window.imageList().empty() && !window.isBusy(); }, 15000));
+    ASSERT_TRUE(grid->isEnabled());
+    auto *picture = find<QLabel>("previewPicture");
+    const QImage before = picture->pixmap().toImage();
+    window.settings().gridColour = 0x0000FF;  // red
+    window.settings().numHorzGridDivisions = 3;
+    grid->trigger();
+    EXPECT_TRUE(grid->isChecked());
+    EXPECT_EQ(window.settings().displayGrid, 1u);
+    const QImage with = picture->pixmap().toImage();
+    // A vertical line a third of the way across, drawn into the bitmap.
+    const int x = window.findChild<QLabel *>(QStringLiteral("previewPicture"))->width() / 3;
+    EXPECT_EQ(QColor(with.pixel(x, 100)), QColor(Qt::red));
+    EXPECT_NE(before.pixel(x, 100), with.pixel(x, 100));
+    grid->trigger();
+    EXPECT_EQ(picture->pixmap().toImage(), before);
+}
+
+TEST_F(MainWindowTest, MinimisingHidesTheImagePreviewWindow)
+{
+    attachCamera("EOS D60", "mode=manual;tv=1/125;quality=small/fine");
+    CDezedoRavovadDlg &window = open();
+    QTest::keyClick(&window, Qt::Key_F8);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window.imageList().empty() && !window.isBusy(); }, 15000));
+    action("viewImageAction")->trigger();
+    auto *preview = window.findChild<QWidget *>(QStringLiteral("previewWindow"));
+    ASSERT_NE(preview, nullptr);
+    EXPECT_TRUE(preview->isVisible());
+    window.showMinimized();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !preview->isVisible(); }, 2000));
+    window.showNormal();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return preview->isVisible(); }, 2000));
 }
 
 int main(int argc, char **argv)
