@@ -103,6 +103,11 @@ int64_t SimCamera::cameraTime()
 {
     if (m_config.clock)
         return *m_config.clock + m_shotsTaken;
+    return pcLocalTime() + m_clockOffset;
+}
+
+int64_t SimCamera::pcLocalTime()
+{
     // The camera's clock runs in local time and knows no zone.
     const std::time_t now = std::time(nullptr);
     std::tm local{};

@@ -25,6 +25,8 @@
 
 namespace simcam {
 
+class SettingsDialogLoader;
+
 class SimCamera {
 public:
     explicit SimCamera(SimConfig config);
@@ -45,6 +47,10 @@ public:
                             uint32_t outSize, void *out);
     psResult releasedImage(psDeviceHandle handle, uint32_t kind, uint32_t sequence, pslStream *stream);
     psResult readParameterSet(psDeviceHandle handle, psParameterSetRecord *record);
+    // The camera's own settings dialog over window (owner, clock, custom
+    // functions, parameter sets), shown by the loader's library. Cancel is
+    // success with nothing changed.
+    psResult settingsDialog(psDeviceHandle handle, void *window, const SettingsDialogLoader &loader);
     psResult lock(psDeviceHandle handle, uint32_t mode);
     psResult unlock(psDeviceHandle handle);
 
@@ -103,6 +109,7 @@ private:
     void stopWorker(std::unique_lock<std::mutex> &lock);
     void touch();                                         // m_mutex held: activity postpones power-off
     int64_t cameraTime();                                 // m_mutex held
+    static int64_t pcLocalTime();
 
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;
@@ -129,6 +136,7 @@ private:
     uint16_t m_transferFlags = PS_TRANSFER_PC_ONLY;
     uint32_t m_nextSequenceId = 1;
     uint32_t m_shotsTaken = 0;
+    int64_t m_clockOffset = 0;   // seconds the running clock was set away from the PC's
     std::deque<StoredShot> m_shots;
     int m_warningAnswer = -1;   // -1 pending, 0 powered off, 1 stayed awake
 };

@@ -1,5 +1,6 @@
 // The setup calls and the driver object of the simulated runtime: the C entry
 // points of psLLAPI.h, each forwarding to the attached SimCamera.
+#include "SettingsDialogLoader.h"
 #include "SimControl.h"
 
 #include <psError.h>
@@ -105,11 +106,14 @@ psResult opReleasedImage(pslBASE_API *api, psDeviceHandle handle, uint32_t kind,
     return camera ? camera->releasedImage(handle, kind, sequence, stream) : driverError(psERR_INVALID_HANDLE);
 }
 
-psResult opSettingsDialog(pslBASE_API *api, psDeviceHandle, void *)
+psResult opSettingsDialog(pslBASE_API *api, psDeviceHandle handle, void *window)
 {
-    // The simulated camera has no settings dialog of its own; quillomat-simcam changes its settings.
     const auto camera = cameraFor(api);
-    return camera && camera->deviceOpen() ? 0 : driverError(psERR_INVALID_HANDLE);
+    if (!camera)
+        return driverError(psERR_INVALID_HANDLE);
+    // The dialog's library is looked for only now, so that a program that
+    // never asks for it never loads a toolkit.
+    return camera->settingsDialog(handle, window, SettingsDialogLoader(SettingsDialogLoader::defaultCandidates()));
 }
 
 psResult opReadParameterSet(pslBASE_API *api, psDeviceHandle handle, psParameterSetRecord *record)
