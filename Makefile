@@ -4,13 +4,14 @@
 #   make asan   the whole test suite under AddressSanitizer + UndefinedBehaviorSanitizer
 #   make fuzz   run every fuzz target for FUZZ_SECONDS each (default 60) under ASan/UBSan
 #   make bench  build optimised and run the benchmarks
+#   make screenshot  the main window with the simulated camera, as docs/quillomat.png
 
 JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
 RUN_ARGS ?=
 CMAKE_GEN := -G Ninja
 
-.PHONY: all deps build run test asan fuzz bench clean
+.PHONY: all deps build run test asan fuzz bench screenshot clean
 
 all: build
 
@@ -42,6 +43,9 @@ fuzz: deps
 bench: deps
 	cmake -S . -B build-bench $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DQUILLOMAT_BENCH=ON -DQUILLOMAT_TESTS=OFF
 	cmake --build build-bench -j $(JOBS) --target run-benchmarks
+
+screenshot: build
+	./scripts/screenshot docs/quillomat.png
 
 clean:
 	rm -rf build build-asan build-fuzz build-bench
