@@ -6,6 +6,7 @@
 #include "Prompts.h"
 
 #include <deque>
+#include <utility>
 #include <optional>
 #include <vector>
 
@@ -67,7 +68,7 @@ private:
     {
         if (answers.empty())
             return fallback;
-        T answer = answers.front();
+        T answer = std::move(answers.front());
         answers.pop_front();
         return answer;
     }

@@ -632,6 +632,8 @@ void CDezedoRavovadDlg::handleWindowCall(WindowCallEvent &call)
 
 void CDezedoRavovadDlg::showErrorNow(const QString &text)
 {
+    if (routeErrorToTimeLapse(text))
+        return;
     m_prompts->message(this, Prompts::Icon::Error, Prompts::programCaption(), text);
 }
 

@@ -29,6 +29,7 @@
 #include <thread>
 #include <vector>
 
+class CTimeLapseDlg;
 class ImageAttributesDialog;
 class PreviewWindow;
 class Prompts;
@@ -96,6 +97,20 @@ public:
     void OnReleaseButton();
     void OnPreview();
 
+    // The commands on saved images (CDezedoRavovadDlgImages.cpp).
+    void previousImage();
+    void nextImage();
+    void deleteImage();
+    void renameImage();
+    void editComment();
+    void editImage();
+    void setupImageEditor();
+    // Empties the preview, the histogram and the texts (no image on show).
+    void clearImageDisplay();
+
+    // The time-lapse sequence (CDezedoRavovadDlgTimeLapse.cpp).
+    void onTimeLapse();
+
     bool isConnected() const { return m_camera != nullptr; }
     bool isBusy() const { return m_busy; }
     bool isCompactLayout() const { return m_compactLayout; }
@@ -133,6 +148,20 @@ private:
     void onImageSavedNow(const QString &path);
     void redrawHistogram();
     void updateTitle();
+    // Shows the image entry `index` of the list (rotation read from the file);
+    // false when its file no longer loads (the old picture stays).
+    bool showSavedImage(int index);
+    // The File and Image menus are grayed afresh each time they open.
+    void updateImageMenus();
+    void showImageContextMenu(const QPoint &globalPosition);
+    // Wires the image commands' actions, buttons, menus and context menu.
+    void connectImageCommands();
+    // After a file was saved and listed: the editor when AutoEdit is set.
+    void imageSavedFollowUp(const QString &path);
+    // Wires the "Time Lapse..." command.
+    void connectTimeLapse();
+    // Hands an error to the open time-lapse dialog; false when none is open.
+    bool routeErrorToTimeLapse(const QString &text);
 
     // Commands.
     void startShot(bool preview);
@@ -227,6 +256,8 @@ private:
     QStackedWidget *m_compactStack = nullptr;
     PreviewWindow *m_previewWindow = nullptr;
     QPointer<ImageAttributesDialog> m_attributesDialog;
+    // Open while a time-lapse sequence is set up or runs: it takes the errors.
+    QPointer<CTimeLapseDlg> m_timeLapseDialog;
     QPointer<QWidget> m_blankScreen;
 };
 

@@ -426,6 +426,7 @@ void CDezedoRavovadDlg::onImageSavedNow(const QString &path)
         m_imageList.push_back({path, static_cast<int>(m_settings.orientation)});
         m_currentImage = static_cast<int>(m_imageList.size()) - 1;
         writeImageRotation(QFile::encodeName(path).toStdString(), static_cast<int32_t>(m_settings.orientation));
+        imageSavedFollowUp(path);
     }
     updateControls();
 }

@@ -88,11 +88,10 @@ void CDezedoRavovadDlg::connectCommands()
     connect(a.about, &QAction::triggered, this, &CDezedoRavovadDlg::onAbout);
     connect(a.compactToggle, &QAction::triggered, this, &CDezedoRavovadDlg::onCompactToggle);
 
-    // Commands whose work comes with the image commands, the editor, the
-    // time-lapse sequence and the camera-event registration.
-    for (QAction *later : {a.renameImage, a.deleteImage, a.setupImageEditor, a.registerForEvents,
-                           a.unregisterForEvents, a.timeLapse, a.editComment, a.editImage, a.previousImage,
-                           a.nextImage})
+    connectImageCommands();
+    connectTimeLapse();
+    // Commands whose work comes with the camera-event registration.
+    for (QAction *later : {a.registerForEvents, a.unregisterForEvents})
         later->setEnabled(false);
 
     for (QComboBox *list : {m_panel->tv, m_panel->av, m_panel->exposureCompensation, m_panel->flashCompensation,
