@@ -265,7 +265,10 @@ psResult SimCamera::releaseControl(psDeviceHandle handle, uint32_t command, uint
             return kInvalidPointer;
         if (inSize < PS_RELEASE_PARAMS_SIZE)
             return kInvalidLength;
-        m_config.state.applyBlock(static_cast<const uint8_t *>(in));
+        // While the LCD menu is open the camera's settings are the menu's: a
+        // block from the PC is taken but changes nothing.
+        if (!m_config.menuOpen)
+            m_config.state.applyBlock(static_cast<const uint8_t *>(in));
         return 0;
     case PS_RC_SET_TRANSFER_FLAGS: {
         if (!in)

@@ -52,6 +52,22 @@ TEST_P(SimReleaseParams, FlashCompensationRoundTripIsExact)
     }
 }
 
+TEST_P(SimReleaseParams, BlockIsTakenButChangesNothingWhileTheMenuIsOpen)
+{
+    Device device(testConfig(GetParam()));
+    const auto before = device.params();
+    device.camera->setMenuOpen(true);
+    const auto during = change(device, [](auto &b) {
+        b[1] = 2;  // normal
+        b[3] = 2;  // small
+    });
+    EXPECT_EQ(during, before);
+    EXPECT_EQ(device.camera->state().quality, 3);
+    device.camera->setMenuOpen(false);
+    const auto after = change(device, [](auto &b) { b[3] = 2; });
+    EXPECT_EQ(after[3], 2);
+}
+
 TEST_P(SimReleaseParams, WritingBackAnUnchangedBlockChangesNothing)
 {
     Device device(testConfig(GetParam()));
