@@ -57,11 +57,26 @@ Camera::~Camera()
 void Camera::tearDown() noexcept
 {
     m_closing.store(true);
+    // Images the camera announced for a release it has not reported complete
+    // yet are fetched with the others. Handed over before running is
+    // cleared: the thread ends only once it has seen them.
+    m_readyQueue.appendAll(m_pendingQueue);
+    m_pendingQueue.clear();
     m_running.store(false);
     if (m_releaseThread) {
         m_releaseThread->stop();
         m_releaseThread.reset();
     }
+    // A preview shot still in flight: the camera keeps the user's parameters,
+    // not the preview's small JPEG.
+    if (takePreviewEnd() && !m_cameraGone.load() && m_release) {
+        try {
+            writeUserParametersBack();
+        } catch (...) {
+            // The camera stopped answering; nothing more to do for it.
+        }
+    }
+    m_preview.store(false);
     try {
         m_release.reset();
     } catch (...) {
@@ -70,6 +85,30 @@ void Camera::tearDown() noexcept
     m_readyQueue.clear();
     m_pendingQueue.clear();
     disconnect();
+}
+
+bool Camera::hasImagesToSave() const
+{
+    if (m_readyQueue.size() != 0 || m_pendingQueue.size() != 0)
+        return true;
+    return m_releaseThread && m_releaseThread->isFetching();
+}
+
+bool Camera::isPreviewImage(uint32_t sequence) const
+{
+    return m_previewShot.load() != PreviewShot::None && m_previewSequence.load() == sequence;
+}
+
+bool Camera::takePreviewEnd()
+{
+    return m_previewShot.exchange(PreviewShot::None) != PreviewShot::None;
+}
+
+void Camera::writeUserParametersBack()
+{
+    ReleaseParams params = cachedReleaseParams();
+    m_release->setReleaseParams(&params);
+    sendTransferFlagsIfDirty();
 }
 
 std::string Camera::cameraModelName() const
@@ -177,18 +216,20 @@ void Camera::resetUILock()
 
 void Camera::release()
 {
+    const bool preview = m_preview.load();
     std::optional<std::string> error;
-    if (!m_preview.load())
+    if (!preview)
         error = checkImageDirectory(m_window.imageDirectorySettings(), m_config.today());
     if (!error && !m_release)
         error = "Camera not connected";
     if (error) {
+        // No shot: a preview ends here, or the camera's next shot would not be saved.
+        m_preview.store(false);
         m_window.showError(*error);
         m_window.endReleaseInUi(std::string(), std::string(), *error);
         return;
     }
 
-    const bool preview = m_preview.load();
     try {
         if (preview)
             previewShot();
@@ -203,6 +244,10 @@ void Camera::release()
     } catch (...) {
         m_window.showError("Unknown exception");
     }
+    // A preview refused or failed before the shutter went: it ends here, with
+    // the user's parameters already back (previewShot).
+    if (preview && m_previewShot.load() == PreviewShot::None)
+        m_preview.store(false);
 }
 
 void Camera::releaseShutter()
@@ -248,9 +293,14 @@ void Camera::previewShot()
             m_transferFlags = remembered;
             m_transferFlagsDirty = true;
         }
+        // From here the preview ends with its full view, with its release
+        // complete, or with the session, whichever comes first.
+        m_previewSequence.store(0);
+        m_previewShot.store(PreviewShot::Fired);
         m_release->release();
     } catch (...) {
         // The shot will not come: the camera must not stay set to the preview's small JPEG.
+        m_previewShot.store(PreviewShot::None);
         try {
             m_release->setReleaseParams(&user);
         } catch (...) {
@@ -261,10 +311,13 @@ void Camera::previewShot()
 
 void Camera::eventNotification(uint32_t eventCode, const void *eventData, uint32_t contextWord)
 {
-    if (m_closing.load())
-        return;
     const uint32_t severity = eventCode & PS_EVENT_SEVERITY_MASK;
     const uint32_t event = eventCode & PS_EVENT_MASK;
+    // Also while closing: the release thread stops fetching at once.
+    if (severity == PS_EVENT_SEVERITY_SHUTDOWN)
+        m_cameraGone.store(true);
+    if (m_closing.load())
+        return;
 
     if (severity == PS_EVENT_SEVERITY_WARNING) {
         psDebugOutput("Camera::eventNotification - psEVENT_SEVERITY_WARNING\n");
@@ -314,12 +367,16 @@ void Camera::imageEvent(uint32_t event, const void *eventData)
     psImageEventRecord driverRecord;
     std::memcpy(&driverRecord, eventData, sizeof driverRecord);
     const ReleasedImageRecord record = ReleasedImageRecord::fromEvent(driverRecord);
+    const std::string fileName = eventFileName(driverRecord);
     const bool thumbnail = event == PS_EVENT_THUMBNAIL_ON_RELEASE;
 
     debugAndLog(formatText("%s sequenceID=%ld, format=%d, sizeOfData=%ld, fileName:%s\n",
                            thumbnail ? "psEVENT_THUMBNAIL_ON_RELEASE" : "psEVENT_FULLVIEW_ON_RELEASE",
                            static_cast<long>(record.sequenceId()), record.format,
-                           static_cast<long>(record.dataSize), eventFileName(driverRecord).c_str()));
+                           static_cast<long>(record.dataSize), fileName.c_str()));
+    // The first image announced after the preview's shutter is the preview's.
+    if (m_previewShot.load() == PreviewShot::Fired && m_previewSequence.load() == 0)
+        m_previewSequence.store(record.sequence);
 
     if (thumbnail) {
         const bool cardOnly = m_storeMode.load() == static_cast<uint32_t>(StoreMode::CardOnly);
@@ -327,21 +384,22 @@ void Camera::imageEvent(uint32_t event, const void *eventData)
         if (m_pendingThumbnail != 0 && fullViewExpected) {
             debugAndLog("*** psEVENT_THUMBNAIL_ON_RELEASE sequence error ***\n");
             // The earlier shot's full view never came: fetch it by its thumbnail's record.
-            m_pendingQueue.append(ImageEventKind::FullView, m_savedThumbnail);
+            m_pendingQueue.append(ImageEventKind::FullView, m_savedThumbnail, m_savedThumbnailName);
         }
         m_pendingThumbnail = fullViewExpected ? record.sequence : 0;
         m_savedThumbnail = record;
-        m_pendingQueue.append(ImageEventKind::Thumbnail, record);
+        m_savedThumbnailName = fileName;
+        m_pendingQueue.append(ImageEventKind::Thumbnail, record, fileName);
         return;
     }
 
     if (m_pendingThumbnail != record.sequence) {
         debugAndLog("*** psEVENT_FULLVIEW_ON_RELEASE sequence error ***\n");
         // The thumbnail never came: fetch it too.
-        m_pendingQueue.append(ImageEventKind::Thumbnail, record);
+        m_pendingQueue.append(ImageEventKind::Thumbnail, record, fileName);
     }
     m_pendingThumbnail = 0;
-    m_pendingQueue.append(ImageEventKind::FullView, record);
+    m_pendingQueue.append(ImageEventKind::FullView, record, fileName);
 }
 
 void Camera::releaseControlEvent(uint32_t subEvent, uint32_t contextWord)
@@ -363,8 +421,21 @@ void Camera::releaseControlEvent(uint32_t subEvent, uint32_t contextWord)
         psDebugOutput("RESEASE_EVENT_RELEASE_COMPLETE\n");
         logMessage("RESEASE_EVENT_RELEASE_COMPLETE");
         m_releaseInProgress.store(false);
+        if (m_previewShot.load() == PreviewShot::Fired && m_pendingThumbnail != 0
+            && m_pendingThumbnail == m_previewSequence.load()) {
+            // The preview's full view never came. The preview is over now: its
+            // picture must not be fetched later as the next shot's missing one.
+            debugAndLog("Preview shot complete without its full view\n");
+            m_pendingThumbnail = 0;
+        }
         m_readyQueue.appendAll(m_pendingQueue);
         m_pendingQueue.clear();
+        // Everything the preview brought is queued before the thread learns
+        // that the preview's release is complete.
+        {
+            PreviewShot fired = PreviewShot::Fired;
+            m_previewShot.compare_exchange_strong(fired, PreviewShot::Completed);
+        }
         if (m_config.settleTime.count() > 0)
             std::this_thread::sleep_for(m_config.settleTime);
         m_releaseEvent.set();

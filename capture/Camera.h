@@ -1,8 +1,10 @@
 // The program's session with one connected camera.
 //
 // Constructing it connects, puts the camera under release control and starts
-// the release thread; destroying it stops the thread, leaves release control
-// and disconnects. It turns the driver's events (on the driver's thread) into
+// the release thread; destroying it lets the thread save the images the
+// camera has announced (while the camera answers), stops it, puts the user's
+// parameters back if a preview shot was still in flight, leaves release
+// control and disconnects. It turns the driver's events (on the driver's thread) into
 // queued image records and messages to the window, and offers the window the
 // release, the preview shot, the lock of the camera's own controls, the store
 // mode and the release parameters (on the user-interface thread).
@@ -61,7 +63,11 @@ public:
     std::string cameraModelName() const;
 
     // The Release or Preview command's work; the caller has locked the
-    // controls. Nothing leaves it: failures reach the window.
+    // controls. Nothing leaves it: failures reach the window. A preview shot
+    // ends, with the user's parameters back on the camera and the preview
+    // flag cleared, when its full view is processed, when its release
+    // completes without one, when it is refused or fails here, or with the
+    // session, whichever comes first.
     void release();
     void setPreview(bool preview) { m_preview.store(preview); }
     bool isPreview() const { return m_preview.load(); }
@@ -92,6 +98,14 @@ public:
     bool isReleaseInProgress() const { return m_releaseInProgress.load(); }
     uint32_t lockStatus() const { return m_lockStatus.load(); }
 
+    // True while the camera has announced images that are not saved yet.
+    // Destroying the session then first fetches and saves them (while the
+    // camera answers), which can take as long as their transfer: a window
+    // may say so (e.g. "Saving the remaining images...") before it does.
+    bool hasImagesToSave() const;
+    // The camera reported that it shut down or was unplugged.
+    bool isCameraGone() const { return m_cameraGone.load(); }
+
 protected:
     void eventNotification(uint32_t eventCode, const void *eventData, uint32_t contextWord) override;
 
@@ -104,6 +118,11 @@ private:
     void releaseShutter();
     void previewShot();
     void tearDown() noexcept;
+    // True for the images of the preview shot now in flight.
+    bool isPreviewImage(uint32_t sequence) const;
+    // The preview shot in flight has ended: true exactly once per shot.
+    bool takePreviewEnd();
+    void writeUserParametersBack();
 
     CameraWindow &m_window;
     const CameraConfig m_config;
@@ -115,6 +134,12 @@ private:
     bool m_transferFlagsDirty = false;
     std::atomic<uint32_t> m_storeMode{static_cast<uint32_t>(StoreMode::PcOnly)};
     std::atomic<bool> m_preview{false};
+    // A preview shot from release() until its user parameters are back:
+    // fired, then completed by the camera (release complete seen).
+    enum class PreviewShot { None, Fired, Completed };
+    std::atomic<PreviewShot> m_previewShot{PreviewShot::None};
+    std::atomic<uint32_t> m_previewSequence{0};  // its sequence word once announced, else 0
+    std::atomic<bool> m_cameraGone{false};
     std::atomic<bool> m_running{true};
     // Set first thing in teardown: events no longer touch the session.
     std::atomic<bool> m_closing{false};
@@ -127,6 +152,7 @@ private:
     // The driver's thread only.
     uint32_t m_pendingThumbnail = 0;
     ReleasedImageRecord m_savedThumbnail;
+    std::string m_savedThumbnailName;
 
     std::atomic<bool> m_releaseInProgress{false};
     std::atomic<uint32_t> m_lockStatus{0};

@@ -2,10 +2,10 @@
 
 #include <algorithm>
 
-void ImageEventQueue::append(ImageEventKind kind, const ReleasedImageRecord &record)
+void ImageEventQueue::append(ImageEventKind kind, const ReleasedImageRecord &record, std::string fileName)
 {
     std::lock_guard lock(m_mutex);
-    m_entries.push_back(ImageEvent{kind, record});
+    m_entries.push_back(ImageEvent{kind, record, std::move(fileName)});
 }
 
 bool ImageEventQueue::takeFirst(ImageEvent &event)

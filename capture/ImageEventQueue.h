@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <deque>
 #include <mutex>
+#include <string>
 
 enum class ImageEventKind : uint32_t {
     Thumbnail = 1,
@@ -19,6 +20,9 @@ enum class ImageEventKind : uint32_t {
 struct ImageEvent {
     ImageEventKind kind = ImageEventKind::Thumbnail;
     ReleasedImageRecord record;
+    // The camera's whole name for the image (the record keeps only its start),
+    // so that an image that is never fetched can be named in the log.
+    std::string fileName;
 };
 
 class ImageEventQueue {
@@ -27,7 +31,7 @@ public:
     ImageEventQueue(const ImageEventQueue &) = delete;
     ImageEventQueue &operator=(const ImageEventQueue &) = delete;
 
-    void append(ImageEventKind kind, const ReleasedImageRecord &record);
+    void append(ImageEventKind kind, const ReleasedImageRecord &record, std::string fileName = {});
     // Removes the oldest entry into `event`; false when the queue is empty.
     bool takeFirst(ImageEvent &event);
     void clear();

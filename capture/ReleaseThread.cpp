@@ -19,12 +19,12 @@ namespace {
 // Registers the stream of the transfer in progress so that stop() can cancel it.
 class StreamRegistration {
 public:
-    StreamRegistration(std::mutex &mutex, psMemoryStream *&slot, bool &stopping, psMemoryStream &stream)
+    StreamRegistration(std::mutex &mutex, psMemoryStream *&slot, const bool &abandoned, psMemoryStream &stream)
         : m_mutex(mutex), m_slot(slot)
     {
         std::lock_guard lock(m_mutex);
         m_slot = &stream;
-        if (stopping)
+        if (abandoned)
             stream.cancel();
     }
     ~StreamRegistration()
@@ -76,21 +76,37 @@ void ReleaseThread::stop()
 {
     if (!m_thread.joinable())
         return;
+    // Taken here, on the caller's thread: the thread never has to ask a
+    // window that is busy destroying the session.
+    const ImageDirectorySettings settings = m_camera.m_window.imageDirectorySettings();
     {
         std::lock_guard lock(m_mutex);
+        m_teardownSettings = settings;
         m_stopping = true;
-        if (m_stream != nullptr)
-            m_stream->cancel();
+        m_lastActivity = std::chrono::steady_clock::now();
         if (m_openBox)
             m_openBox->abandon();
     }
     m_camera.m_releaseEvent.set();
     {
+        // The thread saves what the camera announced, as long as the camera
+        // answers; a camera that is gone, or that stops delivering, ends it.
         std::unique_lock lock(m_mutex);
-        for (int check = 0; check < Camera::kStopChecks && !m_ended; ++check)
-            m_endedChanged.wait_for(lock, Camera::kStopCheckInterval, [this] { return m_ended; });
-        if (!m_ended)
-            logMessage("ReleaseThread still running after 15 checks, waiting for it to end");
+        for (int check = 1; !m_ended; ++check) {
+            if (m_endedChanged.wait_for(lock, Camera::kStopCheckInterval, [this] { return m_ended; }))
+                break;
+            const bool gone = m_camera.isCameraGone();
+            const bool stalled = std::chrono::steady_clock::now() - m_lastActivity > kTeardownStallLimit;
+            if ((gone || stalled) && !m_abandoned) {
+                m_abandoned = true;
+                logMessage(gone ? "ReleaseThread: the camera is gone, giving up the images left"
+                                : "ReleaseThread: the camera stopped answering, giving up the images left");
+            }
+            if (m_abandoned && m_stream != nullptr)
+                m_stream->cancel();
+            if (check == Camera::kStopChecks && m_stream == nullptr)
+                logMessage("ReleaseThread still running after 15 checks, waiting for it to end");
+        }
     }
     m_thread.join();
 }
@@ -99,6 +115,51 @@ bool ReleaseThread::hasEnded() const
 {
     std::lock_guard lock(m_mutex);
     return m_ended;
+}
+
+bool ReleaseThread::isFetching() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_stream != nullptr;
+}
+
+void ReleaseThread::noteActivity()
+{
+    std::lock_guard lock(m_mutex);
+    m_lastActivity = std::chrono::steady_clock::now();
+}
+
+const char *ReleaseThread::reasonToGiveUp() const
+{
+    if (m_camera.isCameraGone())
+        return "the camera is gone";
+    std::lock_guard lock(m_mutex);
+    return m_abandoned ? "the camera stopped answering" : nullptr;
+}
+
+bool ReleaseThread::keepsAFile(const ImageEvent &entry, bool previewImage) const
+{
+    if (previewImage)
+        return false;
+    if (entry.kind == ImageEventKind::FullView)
+        return true;
+    // A raw shot's thumbnail is saved as its THM; in card-only mode the card keeps the image.
+    return m_camera.cachedReleaseParams().bytes[ReleaseParams::kImageType] == PS_IMAGE_FORMAT_RAW
+           && m_camera.storeMode() != StoreMode::CardOnly;
+}
+
+void ReleaseThread::logLost(const ImageEvent &entry, bool previewImage, const std::string &why)
+{
+    if (!keepsAFile(entry, previewImage)) {
+        logMessage(formatText("ReleaseThread sequenceID=%ld, kind=%d dropped: %s",
+                              static_cast<long>(entry.record.sequenceId()), static_cast<int>(entry.kind),
+                              why.c_str()));
+        return;
+    }
+    const std::string name = entry.fileName.empty()
+                                 ? formatText("sequenceID=%ld", static_cast<long>(entry.record.sequenceId()))
+                                 : entry.fileName;
+    logMessage(formatText("Image not saved: %s (%s)", name.c_str(), why.c_str()));
 }
 
 bool ReleaseThread::stopping() const
@@ -110,7 +171,7 @@ bool ReleaseThread::stopping() const
 void ReleaseThread::run() noexcept
 {
     // At least one round, so that a teardown always gets its last release complete.
-    do {
+    for (;;) {
         // The event is reset only once it has been seen: a release complete
         // signalled while the queue is being drained wakes the next round
         // instead of being lost, and every one gets its WM_CAMERA_RELEASE_COMPLETE.
@@ -121,7 +182,11 @@ void ReleaseThread::run() noexcept
         if (m_camera.m_config.settleTime.count() > 0 && !stopping())
             std::this_thread::sleep_for(m_camera.m_config.settleTime);
         drain();
-    } while (m_camera.m_running.load());
+        // Teardown hands over the last announced images before it clears
+        // running: once it is clear, they are in the queue or done.
+        if (!m_camera.m_running.load() && m_camera.m_readyQueue.size() == 0)
+            break;
+    }
     {
         std::lock_guard lock(m_mutex);
         m_ended = true;
@@ -133,31 +198,45 @@ void ReleaseThread::drain()
 {
     CameraWindow &window = m_camera.m_window;
     ImageEvent entry;
-    while (m_camera.m_readyQueue.takeFirst(entry)) {
-        const auto kind = static_cast<uint32_t>(entry.kind);
-        if (!m_camera.m_running.load()) {
-            // Disconnecting: the driver can no longer deliver it.
-            logMessage(formatText("ReleaseThread sequenceID=%ld, kind=%d dropped: disconnecting",
-                                  static_cast<long>(entry.record.sequenceId()), static_cast<int>(kind)));
-            continue;
-        }
-        const size_t remaining = m_camera.m_readyQueue.countFullViews();
-        logMessage(formatText("ReleaseThread sequenceID=%ld, kind=%d, remaining:%d",
-                              static_cast<long>(entry.record.sequenceId()), static_cast<int>(kind),
-                              static_cast<int>(remaining)));
-        window.postMessage(
-            {CameraMessage::WM_CAMERA_TRANSFER_PROGRESS, static_cast<uint32_t>(remaining), {}, {}});
+    for (;;) {
+        while (m_camera.m_readyQueue.takeFirst(entry)) {
+            const bool previewImage = m_camera.isPreviewImage(entry.record.sequence);
+            if (const char *why = reasonToGiveUp()) {
+                logLost(entry, previewImage, why);
+                if (previewImage && entry.kind == ImageEventKind::FullView)
+                    restoreUserParameters();
+                continue;
+            }
+            noteActivity();
+            const auto kind = static_cast<uint32_t>(entry.kind);
+            const size_t remaining = m_camera.m_readyQueue.countFullViews();
+            logMessage(formatText("ReleaseThread sequenceID=%ld, kind=%d, remaining:%d",
+                                  static_cast<long>(entry.record.sequenceId()), static_cast<int>(kind),
+                                  static_cast<int>(remaining)));
+            window.postMessage(
+                {CameraMessage::WM_CAMERA_TRANSFER_PROGRESS, static_cast<uint32_t>(remaining), {}, {}});
 
-        try {
-            processEntry(entry);
-        } catch (const psCException &e) {
-            reportException(e.code);
-        } catch (...) {
-            showExceptionBox("Unknown exception");
-        }
+            try {
+                processEntry(entry, previewImage);
+            } catch (const psCException &e) {
+                reportException(e.code);
+            } catch (...) {
+                showExceptionBox("Unknown exception");
+            }
 
-        if (m_camera.m_preview.load() && entry.kind == ImageEventKind::FullView)
+            // The preview's full view ends the preview, also when it failed.
+            if (previewImage && entry.kind == ImageEventKind::FullView)
+                restoreUserParameters();
+        }
+        // A preview whose release is complete without a full view of its own
+        // (the lens could not focus, the event was lost) ends once everything
+        // queued before its release complete has been processed.
+        if (m_camera.m_previewShot.load() == Camera::PreviewShot::Completed) {
+            if (m_camera.m_readyQueue.size() != 0)
+                continue;
             restoreUserParameters();
+        }
+        break;
     }
     window.postMessage({CameraMessage::WM_CAMERA_RELEASE_COMPLETE, 0, {}, {}});
     logMessage("WM_CAMERA_RELEASE_COMPLETE");
@@ -165,9 +244,10 @@ void ReleaseThread::drain()
 
 void ReleaseThread::reportException(uint32_t code)
 {
-    if (stopping()) {
-        // The transfer was cancelled by the teardown; nobody is there to tell.
-        logMessage(formatText("ReleaseThread stopped: 0x%08x", code));
+    if (stopping() || m_camera.isCameraGone()) {
+        // The session is going: a box would hold up its end, and the window
+        // tells of a camera that is gone itself.
+        logMessage(formatText("ReleaseThread: 0x%08x while the session ends", code));
         return;
     }
     showExceptionBox(exceptionText(code));
@@ -189,24 +269,32 @@ void ReleaseThread::showExceptionBox(const std::string &text)
     m_openBox.reset();
 }
 
-void ReleaseThread::processEntry(const ImageEvent &entry)
+void ReleaseThread::processEntry(const ImageEvent &entry, bool preview)
 {
     CameraWindow &window = m_camera.m_window;
     psMemoryStream stream;
-    stream.setProgressListener([&window](uint32_t percent) {
+    stream.setProgressListener([this, &window](uint32_t percent) {
+        noteActivity();
         window.setProgress(static_cast<uint16_t>(std::min<uint32_t>(percent, 0xFFFF)));
     });
     // The camera announces the size: receive the image without regrowing.
     stream.reserve(entry.record.dataSize);
-    StreamRegistration registration(m_mutex, m_stream, m_stopping, stream);
+    StreamRegistration registration(m_mutex, m_stream, m_abandoned, stream);
 
     if (!m_camera.m_release) {
-        logMessage("ReleaseThread: m_release is NULL");
+        logLost(entry, preview, "m_release is NULL");
         return;
     }
-    m_camera.m_release->getReleasedImage(&entry.record, stream.stream(), static_cast<uint32_t>(entry.kind));
+    try {
+        m_camera.m_release->getReleasedImage(&entry.record, stream.stream(), static_cast<uint32_t>(entry.kind));
+    } catch (const psCException &e) {
+        if (psErrorCode(e.code) == psERR_COMM_DISCONNECTED)
+            m_camera.m_cameraGone.store(true);
+        const char *why = reasonToGiveUp();
+        logLost(entry, preview, why != nullptr ? std::string(why) : formatText("transfer error 0x%08x", e.code));
+        throw;
+    }
 
-    const bool preview = m_camera.m_preview.load();
     if (entry.kind == ImageEventKind::FullView) {
         processFullView(entry, stream, preview);
         return;
@@ -285,7 +373,12 @@ void ReleaseThread::postJpeg(std::vector<uint8_t> bytes)
 
 ImageFileResult ReleaseThread::writeFile(ImageKind kind, std::span<const uint8_t> data, const LocalDate &date)
 {
-    const ImageDirectorySettings settings = m_camera.m_window.imageDirectorySettings();
+    std::optional<ImageDirectorySettings> teardown;
+    {
+        std::lock_guard lock(m_mutex);
+        teardown = m_teardownSettings;
+    }
+    const ImageDirectorySettings settings = teardown ? *teardown : m_camera.m_window.imageDirectorySettings();
     return m_camera.m_config.writeFile(kind, settings, date, data.data(), data.size());
 }
 
@@ -317,18 +410,19 @@ void ReleaseThread::reportSaved(const ImageFileResult &result, const char *label
 
 void ReleaseThread::restoreUserParameters()
 {
-    m_camera.setUILock();
-    try {
-        ReleaseParams params = m_camera.cachedReleaseParams();
-        if (m_camera.m_release) {
-            m_camera.m_release->setReleaseParams(&params);
-            m_camera.sendTransferFlagsIfDirty();
+    // Once per preview shot, whichever way it ended.
+    if (!m_camera.takePreviewEnd())
+        return;
+    if (m_camera.m_release && !m_camera.isCameraGone()) {
+        m_camera.setUILock();
+        try {
+            m_camera.writeUserParametersBack();
+        } catch (const psCException &e) {
+            reportException(e.code);
+        } catch (...) {
+            showExceptionBox("Unknown exception");
         }
-    } catch (const psCException &e) {
-        reportException(e.code);
-    } catch (...) {
-        showExceptionBox("Unknown exception");
+        m_camera.resetUILock();
     }
-    m_camera.resetUILock();
     m_camera.m_preview.store(false);
 }

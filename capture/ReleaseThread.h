@@ -8,9 +8,13 @@
 // posts WM_CAMERA_RELEASE_COMPLETE. No exception leaves the thread: SDK
 // errors become the exception box, one per failing image.
 //
-// stop() never needs to kill the thread: it cancels the transfer in progress
-// through its stream, gives up any open exception box and wakes the thread,
-// which then drops the images not yet fetched and ends.
+// stop() never needs to kill the thread: it gives up any open exception box
+// and wakes the thread, which fetches and saves every image the camera has
+// announced before it ends, reporting progress as usual. A camera that is
+// gone (shutdown event, unplugged), or that delivers nothing for
+// kTeardownStallLimit, ends it at once: the transfer in progress is cancelled
+// through its stream. Every announced image that is not saved gets one line
+// in the diagnostic log naming it and saying why.
 #ifndef QUILLOMAT_CAPTURE_RELEASETHREAD_H
 #define QUILLOMAT_CAPTURE_RELEASETHREAD_H
 
@@ -18,6 +22,7 @@
 #include "ImageFileWriter.h"
 #include "ModalReply.h"
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
@@ -39,11 +44,17 @@ public:
     ReleaseThread(const ReleaseThread &) = delete;
     ReleaseThread &operator=(const ReleaseThread &) = delete;
 
-    // Ends the thread; the session has cleared its running flag first. Waits
-    // up to the session's 15 checks of 100 ms, notes in the log when the
-    // thread took longer, and then waits for it to end.
+    // Ends the thread; the session has cleared its running flag first. With
+    // nothing left to fetch the thread ends within the session's 15 checks
+    // of 100 ms (the log notes when it takes longer); otherwise it first
+    // saves the images left, as long as the camera answers.
     void stop();
     bool hasEnded() const;
+    // A transfer is in progress.
+    bool isFetching() const;
+
+    // How long a teardown waits for a camera that delivers nothing.
+    static constexpr std::chrono::seconds kTeardownStallLimit{5};
 
     // The texts of the exception box for an SDK error word: only the low 16
     // bits are looked at.
@@ -52,7 +63,7 @@ public:
 private:
     void run() noexcept;
     void drain();
-    void processEntry(const ImageEvent &entry);
+    void processEntry(const ImageEvent &entry, bool preview);
     void processFullView(const ImageEvent &entry, psMemoryStream &stream, bool preview);
     void postInformation(std::span<const uint8_t> jpeg);
     void postJpeg(std::vector<uint8_t> bytes);
@@ -62,6 +73,12 @@ private:
     void reportException(uint32_t code);
     void showExceptionBox(const std::string &text);
     bool stopping() const;
+    void noteActivity();
+    // Why the images left cannot be fetched any more, or null.
+    const char *reasonToGiveUp() const;
+    bool keepsAFile(const ImageEvent &entry, bool previewImage) const;
+    // One log line for an announced image that was not saved.
+    void logLost(const ImageEvent &entry, bool previewImage, const std::string &why);
 
     Camera &m_camera;
 
@@ -69,6 +86,9 @@ private:
     std::condition_variable m_endedChanged;
     bool m_ended = false;
     bool m_stopping = false;
+    bool m_abandoned = false;              // the images left are given up
+    std::chrono::steady_clock::time_point m_lastActivity;
+    std::optional<ImageDirectorySettings> m_teardownSettings;
     psMemoryStream *m_stream = nullptr;    // the transfer in progress
     std::optional<ModalReply> m_openBox;   // the exception box on show
 

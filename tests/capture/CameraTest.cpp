@@ -344,6 +344,149 @@ TEST_F(SessionTest, PreviewRefusedByTheCameraPutsTheUsersParametersBack)
     const auto written = commandInputs(PS_RC_SET_RELEASE_PARAMS);
     ASSERT_EQ(written.size(), 2u);
     EXPECT_EQ(std::vector<uint8_t>(params.bytes.begin(), params.bytes.end()), written[1]);
+    // No shot is coming: the preview is over, and the next shot is a real one.
+    EXPECT_FALSE(camera->isPreview());
+}
+
+// The preview's own ends, each of which puts the user's block back exactly once.
+class PreviewEndTest : public SessionTest {
+protected:
+    // The user has chosen Raw, or Large/Fine JPEG.
+    std::unique_ptr<Camera> connectAndPreview(bool raw = true)
+    {
+        auto camera = connect();
+        m_driver->releaseParams[ReleaseParams::kQuality] = raw ? 4 : 3;
+        m_driver->releaseParams[ReleaseParams::kImageType] = raw ? 2 : 1;
+        ReleaseParams params;
+        camera->getReleaseParams(params);
+        m_user = params;
+        camera->setPreview(true);
+        camera->release();
+        return camera;
+    }
+    // The blocks written after the preview's small one.
+    std::vector<std::vector<uint8_t>> writtenBack() const
+    {
+        auto written = commandInputs(PS_RC_SET_RELEASE_PARAMS);
+        EXPECT_FALSE(written.empty());
+        if (!written.empty())
+            written.erase(written.begin());
+        return written;
+    }
+    std::vector<uint8_t> user() const { return std::vector<uint8_t>(m_user.bytes.begin(), m_user.bytes.end()); }
+
+    ReleaseParams m_user;
+};
+
+TEST_F(PreviewEndTest, ReleaseCompleteWithoutAnImagePutsTheParametersBackOnce)
+{
+    auto camera = connectAndPreview();
+    ASSERT_EQ(m_driver->count("releaseControl 4"), 1u);
+    EXPECT_TRUE(camera->isPreview());
+    // The lens could not focus: start and complete, nothing in between.
+    fireReleaseEvent(PS_RELEASE_EVENT_RELEASE_START);
+    fireReleaseEvent(PS_RELEASE_EVENT_RELEASE_COMPLETE);
+    waitForReleaseComplete();
+    EXPECT_THAT(writtenBack(), ElementsAre(user()));
+    EXPECT_FALSE(camera->isPreview());
+    camera.reset();
+    EXPECT_THAT(writtenBack(), ElementsAre(user()));
+}
+
+TEST_F(PreviewEndTest, LostFullViewIsNotFetchedLaterAsTheNextShot)
+{
+    auto camera = connectAndPreview(false);
+    m_driver->images[{PS_IMAGE_KIND_THUMBNAIL, sequenceWord(1)}] = fakeJpeg(1);
+    m_driver->images[{PS_IMAGE_KIND_FULLVIEW, sequenceWord(1)}] = fakeJpeg(2);
+    fireReleaseEvent(PS_RELEASE_EVENT_RELEASE_START);
+    fireImage(PS_EVENT_THUMBNAIL_ON_RELEASE, 1);
+    fireReleaseEvent(PS_RELEASE_EVENT_RELEASE_COMPLETE);
+    waitForReleaseComplete();
+    EXPECT_THAT(writtenBack(), ElementsAre(user()));
+    EXPECT_FALSE(camera->isPreview());
+
+    // A shot from the camera's button: saved, and the preview's picture stays where it is.
+    m_driver->images[{PS_IMAGE_KIND_THUMBNAIL, sequenceWord(2)}] = fakeJpeg(3);
+    m_driver->images[{PS_IMAGE_KIND_FULLVIEW, sequenceWord(2)}] = fakeJpeg(4);
+    fireShot(2);
+    waitForReleaseComplete(2);
+    EXPECT_THAT(fetches(), ElementsAre("1 1", "1 2", "2 2"));
+    EXPECT_THAT(entryNames(m_folder.path()), ElementsAre("IMG_0001.JPG"));
+    const auto bytes = fakeJpeg(4);
+    EXPECT_EQ(readTextFile(m_folder.path() / "IMG_0001.JPG"), std::string(bytes.begin(), bytes.end()));
+    EXPECT_THAT(writtenBack(), ElementsAre(user()));
+}
+
+TEST_F(PreviewEndTest, EarlierShotsLateFullViewIsSavedAndThePreviewsIsNot)
+{
+    auto camera = connect();
+    m_driver->releaseParams[ReleaseParams::kImageType] = 1;
+    ReleaseParams params;
+    camera->getReleaseParams(params);
+    // A camera-button shot whose full view is lost.
+    m_driver->images[{PS_IMAGE_KIND_THUMBNAIL, sequenceWord(1)}] = fakeJpeg(1);
+    m_driver->images[{PS_IMAGE_KIND_FULLVIEW, sequenceWord(1)}] = fakeJpeg(2);
+    fireReleaseEvent(PS_RELEASE_EVENT_RELEASE_START);
+    fireImage(PS_EVENT_THUMBNAIL_ON_RELEASE, 1);
+    fireReleaseEvent(PS_RELEASE_EVENT_RELEASE_COMPLETE);
+    waitForReleaseComplete();
+
+    // The preview's thumbnail shows it: shot 1's full view comes with the preview.
+    camera->setPreview(true);
+    camera->release();
+    m_driver->images[{PS_IMAGE_KIND_THUMBNAIL, sequenceWord(2)}] = fakeJpeg(3);
+    m_driver->images[{PS_IMAGE_KIND_FULLVIEW, sequenceWord(2)}] = fakeJpeg(4);
+    fireShot(2);
+    waitForReleaseComplete(2);
+    EXPECT_THAT(entryNames(m_folder.path()), ElementsAre("IMG_0001.JPG"));
+    const auto first = fakeJpeg(2);
+    EXPECT_EQ(readTextFile(m_folder.path() / "IMG_0001.JPG"), std::string(first.begin(), first.end()));
+    const auto saved = m_window.callsNamed("onImageSaved");
+    ASSERT_EQ(saved.size(), 2u);
+    EXPECT_EQ(saved[0].text, m_folder.str() + "/IMG_0001.JPG");
+    EXPECT_EQ(saved[1].text, "");
+    EXPECT_EQ(commandInputs(PS_RC_SET_RELEASE_PARAMS).size(), 2u);
+    EXPECT_FALSE(camera->isPreview());
+}
+
+TEST_F(PreviewEndTest, FailedShutterPutsTheParametersBackAndEndsThePreview)
+{
+    // Not "busy", which the layer would retry for seconds.
+    m_driver->results["releaseControl 4"] = psMakeError(psCOMPONENT_LLSDK, psERR_INVALID_PARAMETER);
+    auto camera = connectAndPreview();
+    EXPECT_EQ(m_window.callsNamed("showError").at(0).text, "psCException");
+    EXPECT_THAT(writtenBack(), ElementsAre(user()));
+    EXPECT_FALSE(camera->isPreview());
+    camera.reset();
+    EXPECT_THAT(writtenBack(), ElementsAre(user()));
+}
+
+TEST_F(PreviewEndTest, TeardownBeforeThePreviewEndsPutsTheParametersBack)
+{
+    auto camera = connectAndPreview();
+    EXPECT_TRUE(writtenBack().empty());
+    camera.reset();
+    EXPECT_THAT(writtenBack(), ElementsAre(user()));
+}
+
+TEST_F(PreviewEndTest, CameraGoneBeforeThePreviewEndsIsNotWrittenTo)
+{
+    auto camera = connectAndPreview();
+    EXPECT_EQ(m_driver->fireEvent(PS_EVENT_SEVERITY_SHUTDOWN | PS_SHUTDOWN_DISCONNECTED), 0u);
+    EXPECT_TRUE(camera->isCameraGone());
+    camera.reset();
+    EXPECT_TRUE(writtenBack().empty());
+}
+
+TEST_F(PreviewEndTest, UnusableSessionEndsThePreviewAtOnce)
+{
+    // A refused release that never reaches the camera leaves no preview behind.
+    auto camera = connect();
+    camera->setPreview(true);
+    m_driver->results["releaseControl 10"] = psMakeError(psCOMPONENT_LLSDK, psERR_COMM_DISCONNECTED);
+    camera->release();
+    EXPECT_EQ(m_driver->count("releaseControl 4"), 0u);
+    EXPECT_FALSE(camera->isPreview());
 }
 
 // --- Parameters and locks ----------------------------------------------------

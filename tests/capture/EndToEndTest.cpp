@@ -5,6 +5,7 @@
 #include "Camera.h"
 #include "ImageInfo.h"
 #include "InfoText.h"
+#include "PrivateProgramLog.h"
 #include "RecordingWindow.h"
 #include "SimControl.h"
 #include "TemporaryDirectory.h"
@@ -100,7 +101,7 @@ protected:
 
     void connect(StoreMode mode = StoreMode::PcOnly, CameraConfig config = {})
     {
-        config.settleTime = std::chrono::milliseconds(0);
+        config.settleTime = m_settle;
         m_camera = std::make_unique<Camera>(m_window, PS_PORT_TYPE_USB, std::move(config));
         ReleaseParams params;
         ASSERT_TRUE(m_camera->getReleaseParams(params));
@@ -121,7 +122,20 @@ protected:
 
     std::string path(const std::string &name) const { return m_folder.str() + "/" + name; }
 
+    // Waits until the session has seen the camera report n releases complete.
+    bool waitForCameraReleaseComplete(size_t n)
+    {
+        const auto giveUp = std::chrono::steady_clock::now() + RecordingWindow::kPatience;
+        while (occurrences(m_debug.text(), "RESEASE_EVENT_RELEASE_COMPLETE") < n) {
+            if (std::chrono::steady_clock::now() > giveUp)
+                return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        return true;
+    }
+
     TemporaryDirectory m_folder;
+    std::chrono::milliseconds m_settle{0};
     DebugCapture m_debug;
     RecordingWindow m_window;
     std::unique_ptr<Camera> m_camera;
@@ -223,6 +237,73 @@ TEST_P(EndToEnd, PreviewSavesNothingAndPutsTheUsersSettingsBack)
     EXPECT_EQ(simcam::simulatedCamera()->shotsRemaining(), 10u);  // a preview never goes to the card
 }
 
+TEST_P(EndToEnd, PreviewThatCannotFocusPutsTheUsersRawBack)
+{
+    attachCamera("quality=raw;affail=1");
+    connect();
+    shoot(true);
+    EXPECT_EQ(m_window.count("WM_DISPLAY_JPEG"), 0u);
+    EXPECT_FALSE(m_camera->isPreview());
+    const simcam::CameraState state = simcam::simulatedCamera()->state();
+    EXPECT_EQ(state.imageType, 2);
+    EXPECT_EQ(state.quality, 4);
+
+    simcam::simulatedCamera()->setAfFailure(false);
+    shoot();
+    EXPECT_THAT(entryNames(m_folder.path()), ElementsAre("CRW_0001.CRW", "CRW_0001.THM"));
+    EXPECT_EQ(m_window.callsNamed("onImageSaved").back().text, path("CRW_0001.CRW"));
+}
+
+TEST_P(EndToEnd, PreviewWhoseFullViewIsLostLetsTheNextCameraShotBeSaved)
+{
+    attachCamera("quality=large/fine");
+    connect();
+    simcam::simulatedCamera()->loseFullViewEvents(1);
+    shoot(true);
+    EXPECT_FALSE(m_camera->isPreview());
+    EXPECT_EQ(simcam::simulatedCamera()->state().imageSize, 0);
+    EXPECT_EQ(simcam::simulatedCamera()->state().quality, 3);
+
+    std::string error;
+    ASSERT_TRUE(simcam::simulatedCamera()->pressShutter(&error)) << error;
+    ASSERT_TRUE(m_window.waitForCount("WM_CAMERA_RELEASE_COMPLETE", 2));
+    EXPECT_THAT(entryNames(m_folder.path()), ElementsAre("IMG_0001.JPG"));
+    const auto saved = m_window.callsNamed("onImageSaved");
+    ASSERT_EQ(saved.size(), 1u);
+    EXPECT_EQ(saved[0].text, path("IMG_0001.JPG"));
+    const ImageInfo shot(path("IMG_0001.JPG"));
+    EXPECT_EQ(shot.m_quality, "Fine");
+    EXPECT_EQ(shot.m_dateTime, "2002:06:02 08:30:01");  // the camera button's shot, not the preview
+    // The preview's lost picture is not fetched later in the shot's place.
+    EXPECT_THAT(m_debug.text(), ::testing::Not(HasSubstr("sequence error")));
+    EXPECT_EQ(m_window.count("WM_DISPLAY_JPEG"), 1u);
+}
+
+TEST_P(EndToEnd, PreviewRefusedWithTheMenuOpenLeavesLargeFineForTheNextRelease)
+{
+    attachCamera("quality=large/fine");
+    connect();
+    ASSERT_TRUE(m_camera->setUILock());
+    simcam::simulatedCamera()->setMenuOpen(true);
+    m_camera->setPreview(true);
+    m_camera->release();
+    EXPECT_EQ(m_window.callsNamed("showError").at(0).text, "Unable to set camera to small, normal JPEG for preview shot");
+    EXPECT_FALSE(m_camera->isPreview());
+    simcam::simulatedCamera()->setMenuOpen(false);
+    m_camera->resetUILock();
+
+    shoot();
+    EXPECT_THAT(entryNames(m_folder.path()), ElementsAre("IMG_0001.JPG"));
+    const ImageInfo released(path("IMG_0001.JPG"));
+    EXPECT_EQ(released.m_quality, "Fine");
+    EXPECT_EQ(simcam::simulatedCamera()->state().imageSize, 0);
+    // And the camera's own button saves its shot too.
+    std::string error;
+    ASSERT_TRUE(simcam::simulatedCamera()->pressShutter(&error)) << error;
+    ASSERT_TRUE(m_window.waitForCount("WM_CAMERA_RELEASE_COMPLETE", 2));
+    EXPECT_THAT(entryNames(m_folder.path()), ElementsAre("IMG_0001.JPG", "IMG_0002.JPG"));
+}
+
 TEST_P(EndToEnd, FullOrMissingCardRefusesAReleaseToTheCard)
 {
     for (const char *card : {"card=0", "card=none"}) {
@@ -299,22 +380,84 @@ TEST_P(EndToEnd, FolderThatCannotBeMadeStopsAReleaseFromThePc)
     EXPECT_EQ(m_window.calls()[0].text, "Invalid directory for images:\n" + path("in-the-way"));
 }
 
-TEST_P(EndToEnd, TeardownInTheMiddleOfATransferCancelsIt)
+TEST_P(EndToEnd, TeardownInTheMiddleOfATransferFinishesAndSavesIt)
 {
-    // Seconds for a large JPEG at this speed, written in pieces of 50 ms.
-    attachCamera("quality=large/fine;transfer=200000");
+    // About a second for a large JPEG at this speed.
+    attachCamera("quality=large/fine;transfer=800000");
     connect();
     m_camera->setUILock();
     m_camera->release();
     ASSERT_TRUE(m_window.waitForProgress());
+    EXPECT_TRUE(m_camera->hasImagesToSave());
+    m_camera.reset();
+
+    EXPECT_THAT(entryNames(m_folder.path()), ElementsAre("IMG_0001.JPG"));
+    EXPECT_EQ(m_window.callsNamed("onImageSaved").at(0).text, path("IMG_0001.JPG"));
+    const auto shown = m_window.callsNamed("WM_DISPLAY_JPEG");
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(readBytes(path("IMG_0001.JPG")), shown[0].message.bytes);
+    EXPECT_EQ(ImageInfo(path("IMG_0001.JPG")).m_model, std::string("Canon ") + GetParam());
+    EXPECT_EQ(m_window.progress().back(), 100);
+    EXPECT_EQ(m_window.count("showExceptionBox"), 0u);
+    EXPECT_FALSE(simcam::simulatedCamera()->deviceOpen());
+}
+
+TEST_P(EndToEnd, TeardownWithTwoImagesAnnouncedSavesBoth)
+{
+    attachCamera("quality=small/normal");
+    m_settle = std::chrono::milliseconds(300);  // the release thread waits this long before it fetches
+    connect();
+    simcam::simulatedCamera()->loseFullViewEvents(1);
+    shoot();
+    EXPECT_THAT(entryNames(m_folder.path()), IsEmpty());
+
+    // The second shot's thumbnail shows the first one's full view was lost:
+    // two full views are announced with the second release.
+    std::string error;
+    ASSERT_TRUE(simcam::simulatedCamera()->pressShutter(&error)) << error;
+    ASSERT_TRUE(waitForCameraReleaseComplete(2));
+    const size_t fetchesBefore = m_window.count("WM_CAMERA_TRANSFER_PROGRESS");
+    m_camera.reset();
+
+    EXPECT_THAT(entryNames(m_folder.path()), ElementsAre("IMG_0001.JPG", "IMG_0002.JPG"));
+    EXPECT_EQ(ImageInfo(path("IMG_0001.JPG")).m_dateTime, "2002:06:02 08:30:00");
+    EXPECT_EQ(ImageInfo(path("IMG_0002.JPG")).m_dateTime, "2002:06:02 08:30:01");
+    const auto saved = m_window.callsNamed("onImageSaved");
+    ASSERT_EQ(saved.size(), 2u);
+    EXPECT_EQ(saved[0].text, path("IMG_0001.JPG"));
+    EXPECT_EQ(saved[1].text, path("IMG_0002.JPG"));
+    // Reported as usual: a progress message for each of the three entries.
+    EXPECT_EQ(m_window.count("WM_CAMERA_TRANSFER_PROGRESS"), fetchesBefore + 3);
+    EXPECT_EQ(m_window.count("WM_DISPLAY_JPEG"), 2u);
+}
+
+TEST_P(EndToEnd, CameraUnpluggedWhileTheTeardownSavesEndsItAndNamesTheLostImages)
+{
+    // Seconds for each large JPEG at this speed.
+    attachCamera("quality=large/fine;transfer=200000");
+    connect();
+    simcam::simulatedCamera()->loseFullViewEvents(1);
+    shoot();
+    m_window.clear();
+    const ProgramLogTail log;
+    std::string error;
+    ASSERT_TRUE(simcam::simulatedCamera()->pressShutter(&error)) << error;
+    ASSERT_TRUE(m_window.waitForProgress());
+
+    simcam::simulatedCamera()->shutdown(PS_SHUTDOWN_DISCONNECTED);
+    ASSERT_TRUE(m_window.waitForCount("WM_CAMERA_SHUTDOWN", 1));
     const auto start = std::chrono::steady_clock::now();
     m_camera.reset();
     const auto took = std::chrono::steady_clock::now() - start;
-    // Teardown has 15 checks of 100 ms for the thread; the transfer alone would take far longer.
+    // Far below the seconds either transfer would take.
     EXPECT_LT(took, Camera::kStopChecks * Camera::kStopCheckInterval);
+
     EXPECT_THAT(entryNames(m_folder.path()), IsEmpty());
     EXPECT_EQ(m_window.count("showExceptionBox"), 0u);
-    EXPECT_FALSE(simcam::simulatedCamera()->deviceOpen());
+    const std::string text = log.text();
+    EXPECT_EQ(occurrences(text, "Image not saved: IMG_0001.JPG ("), 1u) << text;
+    EXPECT_EQ(occurrences(text, "Image not saved: IMG_0002.JPG ("), 1u) << text;
+    EXPECT_THAT(text, HasSubstr("Image not saved: IMG_0002.JPG (the camera is gone)"));
 }
 
 TEST_P(EndToEnd, CameraUnpluggedDuringATransferIsReportedAndTornDown)

@@ -3,6 +3,8 @@
 #include "SessionTestSupport.h"
 
 #include "CrwEmbeddedJpeg.h"
+#include "FormatText.h"
+#include "PrivateProgramLog.h"
 #include "ReleaseThread.h"
 #include "psError.h"
 
@@ -396,4 +398,92 @@ TEST_F(ReleaseThreadTest, ReleaseCompleteDuringATransferGetsItsOwnReleaseComplet
     waitForReleaseComplete(2);
     EXPECT_EQ(m_window.count("WM_DISPLAY_JPEG"), 1u);
     EXPECT_THAT(entryNames(m_folder.path()), ElementsAre("IMG_0001.JPG"));
+}
+
+// --- Teardown with images announced ----------------------------------------
+
+TEST_F(ReleaseThreadTest, ImagesAnnouncedBeforeTeardownAreAllSaved)
+{
+    setImageType(PS_IMAGE_FORMAT_JPEG);
+    auto camera = connectAndReadParams();
+    const auto first = fakeJpeg(0x21, 40000);
+    const auto second = fakeJpeg(0x22, 40000);
+    scriptShot(1, fakeJpeg(1), first);
+    scriptShot(2, fakeJpeg(2), second);
+    // Two shots announced; the window goes before the camera reports them complete.
+    fireReleaseEvent(PS_RELEASE_EVENT_RELEASE_START);
+    fireImage(PS_EVENT_THUMBNAIL_ON_RELEASE, 1);
+    fireImage(PS_EVENT_FULLVIEW_ON_RELEASE, 1);
+    fireImage(PS_EVENT_THUMBNAIL_ON_RELEASE, 2);
+    fireImage(PS_EVENT_FULLVIEW_ON_RELEASE, 2);
+    ASSERT_TRUE(fetches().empty());
+    EXPECT_TRUE(camera->hasImagesToSave());
+    camera.reset();
+
+    EXPECT_THAT(entryNames(m_folder.path()), ElementsAre("IMG_0001.JPG", "IMG_0002.JPG"));
+    EXPECT_EQ(readTextFile(m_folder.path() / "IMG_0001.JPG"), std::string(first.begin(), first.end()));
+    EXPECT_EQ(readTextFile(m_folder.path() / "IMG_0002.JPG"), std::string(second.begin(), second.end()));
+    EXPECT_THAT(fetches(), ElementsAre("1 1", "2 1", "1 2", "2 2"));
+    EXPECT_EQ(m_window.count("onImageSaved"), 2u);
+    EXPECT_EQ(m_window.count("WM_DISPLAY_JPEG"), 2u);
+    // Then the device is closed.
+    EXPECT_EQ(m_driver->calls().back().rfind("PSUUnloadDriver", 0), 0u);
+}
+
+TEST_F(ReleaseThreadTest, TeardownWithNothingAnnouncedEndsAtOnce)
+{
+    auto camera = connectAndReadParams();
+    EXPECT_FALSE(camera->hasImagesToSave());
+    const ProgramLogTail log;
+    camera.reset();
+    EXPECT_THAT(log.text(), ::testing::Not(::testing::HasSubstr("still running")));
+    EXPECT_THAT(log.text(), ::testing::Not(::testing::HasSubstr("Image not saved")));
+    EXPECT_EQ(m_window.count("WM_CAMERA_RELEASE_COMPLETE"), 1u);
+}
+
+TEST_F(ReleaseThreadTest, ImagesLeftWhenTheCameraIsGoneAreNamedInTheLog)
+{
+    setImageType(PS_IMAGE_FORMAT_RAW);
+    auto camera = connectAndReadParams();
+    scriptShot(1, fakeJpeg(1), fakeCrw(fakeJpeg(2)));
+    const ProgramLogTail log;
+    fireReleaseEvent(PS_RELEASE_EVENT_RELEASE_START);
+    fireImage(PS_EVENT_THUMBNAIL_ON_RELEASE, 1, PS_IMAGE_FORMAT_RAW, "CRW_0077.THM");
+    fireImage(PS_EVENT_FULLVIEW_ON_RELEASE, 1, PS_IMAGE_FORMAT_RAW, "CRW_0077.CRW");
+    EXPECT_EQ(m_driver->fireEvent(PS_EVENT_SEVERITY_SHUTDOWN | PS_SHUTDOWN_DISCONNECTED), 0u);
+    camera.reset();
+
+    EXPECT_TRUE(fetches().empty());
+    EXPECT_THAT(entryNames(m_folder.path()), IsEmpty());
+    const std::string text = log.text();
+    EXPECT_THAT(text, ::testing::HasSubstr("Image not saved: CRW_0077.THM (the camera is gone)\n"));
+    EXPECT_THAT(text, ::testing::HasSubstr("Image not saved: CRW_0077.CRW (the camera is gone)\n"));
+    EXPECT_EQ(m_window.count("showExceptionBox"), 0u);
+}
+
+TEST_F(ReleaseThreadTest, ImageThatCannotBeFetchedIsNamedInTheLogWithItsError)
+{
+    setImageType(PS_IMAGE_FORMAT_JPEG);
+    auto camera = connectAndReadParams();
+    scriptShot(1, fakeJpeg(1), fakeJpeg(2));
+    m_driver->results["getReleasedImage"] = psMakeError(psCOMPONENT_LLSDK, psERR_INVALID_PARAMETER);
+    const ProgramLogTail log;
+    fireReleaseEvent(PS_RELEASE_EVENT_RELEASE_START);
+    fireImage(PS_EVENT_THUMBNAIL_ON_RELEASE, 1, PS_IMAGE_FORMAT_JPEG, "IMG_0005.JPG");
+    fireImage(PS_EVENT_FULLVIEW_ON_RELEASE, 1, PS_IMAGE_FORMAT_JPEG, "IMG_0005.JPG");
+    fireReleaseEvent(PS_RELEASE_EVENT_RELEASE_COMPLETE);
+    waitForReleaseComplete();
+    camera.reset();
+
+    const std::string text = log.text();
+    const std::string line = formatText("Image not saved: IMG_0005.JPG (transfer error 0x%08x)\n",
+                                        psMakeError(psCOMPONENT_LLSDK, psERR_INVALID_PARAMETER));
+    EXPECT_THAT(text, ::testing::HasSubstr(line));
+    // The thumbnail of a JPEG shot is not an image of its own: one line only.
+    size_t count = 0;
+    for (size_t at = text.find("Image not saved: IMG_0005.JPG"); at != std::string::npos;
+         at = text.find("Image not saved: IMG_0005.JPG", at + 1))
+        ++count;
+    EXPECT_EQ(count, 1u) << text;
+    EXPECT_EQ(m_window.count("showExceptionBox"), 2u);
 }
