@@ -1,9 +1,7 @@
 // The real main window on the offscreen platform with the simulated camera
 // in the same process: start-up, connection, status, the settings held in
 // its controls, and closing while an image is on its way.
-#include "CDezedoRavovadDlg.h"
-#include "RecordingPrompts.h"
-#include "SimControl.h"
+#include "WindowTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -27,115 +25,7 @@
 #include <filesystem>
 #include <map>
 
-namespace {
-
-QString text(const QWidget *widget)
-{
-    return widget->property("text").toString();
-}
-
-QStringList entries(const QComboBox *list)
-{
-    QStringList texts;
-    for (int i = 0; i < list->count(); ++i)
-        texts << list->itemText(i);
-    return texts;
-}
-
-}  // namespace
-
-class MainWindowTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(m_folder.isValid());
-        m_settingsFile = m_folder.filePath(QStringLiteral("settings.conf"));
-        m_images = m_folder.filePath(QStringLiteral("images"));
-        // Images straight into the test's folder, no date levels.
-        QSettings settings(m_settingsFile, QSettings::NativeFormat);
-        settings.beginGroup(QStringLiteral("100"));
-        settings.setValue(QStringLiteral("BaseDirectory"), m_images);
-        settings.setValue(QStringLiteral("YearSubDir"), 0u);
-        settings.setValue(QStringLiteral("MonthSubDir"), 0u);
-        settings.setValue(QStringLiteral("DaySubDir"), 0u);
-    }
-
-    void TearDown() override
-    {
-        m_window.reset();
-        simcam::SimConfig detached = simcam::SimConfig::forModel("EOS D60");
-        detached.attached = false;
-        simcam::configureCamera(detached);
-    }
-
-    // A quick camera of the model with `extra` configuration keys.
-    void attachCamera(const std::string &model, const std::string &extra = {})
-    {
-        simcam::SimConfig config = simcam::SimConfig::forModel(model);
-        config.exposureCap = config.mirrorDelay = config.processingDelay = std::chrono::milliseconds(0);
-        std::string error;
-        ASSERT_TRUE(config.apply(extra, &error)) << error;
-        simcam::configureCamera(config);
-    }
-
-    void detachCamera()
-    {
-        simcam::SimConfig config = simcam::SimConfig::forModel("EOS D60");
-        config.attached = false;
-        simcam::configureCamera(config);
-    }
-
-    void storeSetting(const char *name, const QVariant &value)
-    {
-        QSettings settings(m_settingsFile, QSettings::NativeFormat);
-        settings.setValue(QStringLiteral("100/") + QString::fromLatin1(name), value);
-    }
-
-    QVariant storedSetting(const char *name)
-    {
-        QSettings settings(m_settingsFile, QSettings::NativeFormat);
-        return settings.value(QStringLiteral("100/") + QString::fromLatin1(name));
-    }
-
-    CDezedoRavovadDlg &open(int screenHeight = 1024)
-    {
-        WindowServices services;
-        services.prompts = &m_prompts;
-        services.settingsFile = m_settingsFile;
-        services.cameraConfig.settleTime = std::chrono::milliseconds(0);
-        services.connectPause = std::chrono::milliseconds(0);
-        services.screenHeight = [screenHeight] { return screenHeight; };
-        m_window = std::make_unique<CDezedoRavovadDlg>(services);
-        m_window->show();
-        EXPECT_TRUE(QTest::qWaitForWindowExposed(m_window.get()));
-        return *m_window;
-    }
-
-    template <typename T = QWidget>
-    T *find(const char *name)
-    {
-        T *widget = m_window->findChild<T *>(QString::fromLatin1(name));
-        EXPECT_NE(widget, nullptr) << name;
-        return widget;
-    }
-
-    QAction *action(const char *name) { return find<QAction>(name); }
-
-    // Waits (processing events) until the status line reads `expected`.
-    bool waitForStatus(const QString &expected, int timeoutMs = 10000)
-    {
-        QLineEdit *status = find<QLineEdit>("statusLine");
-        return QTest::qWaitFor([&] { return status->text() == expected; }, timeoutMs);
-    }
-
-    QTemporaryDir m_folder;
-    QString m_settingsFile;
-    QString m_images;
-    RecordingPrompts m_prompts;
-    std::unique_ptr<CDezedoRavovadDlg> m_window;
-};
-
-TEST_F(MainWindowTest, WithoutACameraEveryCameraControlIsDisabled)
+TEST_F(WindowTest, WithoutACameraEveryCameraControlIsDisabled)
 {
     detachCamera();
     CDezedoRavovadDlg &window = open();
@@ -155,7 +45,7 @@ TEST_F(MainWindowTest, WithoutACameraEveryCameraControlIsDisabled)
     EXPECT_TRUE(m_prompts.shown.empty());
 }
 
-TEST_F(MainWindowTest, AnotherModelIsRefusedByName)
+TEST_F(WindowTest, AnotherModelIsRefusedByName)
 {
     attachCamera("PowerShot G2");
     CDezedoRavovadDlg &window = open();
@@ -172,7 +62,7 @@ TEST_F(MainWindowTest, AnotherModelIsRefusedByName)
     EXPECT_EQ(text(find("connectionText")), QStringLiteral("Not connected"));
 }
 
-class MainWindowModelTest : public MainWindowTest, public ::testing::WithParamInterface<const char *> {};
+class MainWindowModelTest : public WindowTest, public ::testing::WithParamInterface<const char *> {};
 
 TEST_P(MainWindowModelTest, ConnectsAtStartWithTheModelsLists)
 {
@@ -207,7 +97,7 @@ TEST_P(MainWindowModelTest, ConnectsAtStartWithTheModelsLists)
 
 INSTANTIATE_TEST_SUITE_P(Models, MainWindowModelTest, ::testing::Values("EOS D30", "EOS D60"));
 
-TEST_F(MainWindowTest, AnImageZoneModeLeavesOnlyTheBasicControls)
+TEST_F(WindowTest, AnImageZoneModeLeavesOnlyTheBasicControls)
 {
     attachCamera("EOS D60", "mode=portrait");
     open();
@@ -222,7 +112,7 @@ TEST_F(MainWindowTest, AnImageZoneModeLeavesOnlyTheBasicControls)
         EXPECT_FALSE(find(name)->isEnabled()) << name;
 }
 
-TEST_F(MainWindowTest, LowScreensGetTheCompactLayout)
+TEST_F(WindowTest, LowScreensGetTheCompactLayout)
 {
     detachCamera();
     EXPECT_FALSE(open(768).isCompactLayout());
@@ -239,7 +129,7 @@ TEST_F(MainWindowTest, LowScreensGetTheCompactLayout)
     EXPECT_FALSE(panel->isVisible());
 }
 
-TEST_F(MainWindowTest, FreeSpaceIsShownForTheImageFolder)
+TEST_F(WindowTest, FreeSpaceIsShownForTheImageFolder)
 {
     detachCamera();
     storeSetting("BaseDirectory", QStringLiteral("//server/share/photos"));
@@ -252,7 +142,7 @@ TEST_F(MainWindowTest, FreeSpaceIsShownForTheImageFolder)
     EXPECT_TRUE(text(find("freeSpaceText")).endsWith(QStringLiteral(" free"))) << text(find("freeSpaceText")).toStdString();
 }
 
-TEST_F(MainWindowTest, SettingsHeldInControlsGoThroughTheRealWidgets)
+TEST_F(WindowTest, SettingsHeldInControlsGoThroughTheRealWidgets)
 {
     detachCamera();
     storeSetting("Quality", 7u);
@@ -277,7 +167,7 @@ TEST_F(MainWindowTest, SettingsHeldInControlsGoThroughTheRealWidgets)
     EXPECT_EQ(storedSetting("Store").toUInt(), 2u);
 }
 
-TEST_F(MainWindowTest, PreferencesCancelKeepsTheFolder)
+TEST_F(WindowTest, PreferencesCancelKeepsTheFolder)
 {
     detachCamera();
     CDezedoRavovadDlg &window = open();
@@ -298,7 +188,7 @@ TEST_F(MainWindowTest, PreferencesCancelKeepsTheFolder)
     EXPECT_EQ(window.settings().baseDirectory, before);
 }
 
-TEST_F(MainWindowTest, ForceUnlockAsksFirst)
+TEST_F(WindowTest, ForceUnlockAsksFirst)
 {
     attachCamera("EOS D60", "mode=manual");
     CDezedoRavovadDlg &window = open();
@@ -311,7 +201,7 @@ TEST_F(MainWindowTest, ForceUnlockAsksFirst)
     EXPECT_TRUE(m_prompts.shown[0].text.startsWith(QStringLiteral("Unlock camera\nThis should only be used")));
 }
 
-TEST_F(MainWindowTest, F8SavesAndShowsTheShot)
+TEST_F(WindowTest, F8SavesAndShowsTheShot)
 {
     attachCamera("EOS D60", "mode=manual;tv=1/125;quality=large/fine");
     CDezedoRavovadDlg &window = open();
@@ -328,7 +218,7 @@ TEST_F(MainWindowTest, F8SavesAndShowsTheShot)
     EXPECT_TRUE(m_prompts.shown.empty());
 }
 
-TEST_F(MainWindowTest, ClosingDuringATransferSavesTheAnnouncedImage)
+TEST_F(WindowTest, ClosingDuringATransferSavesTheAnnouncedImage)
 {
     // A slow cable: the image is still on its way when the window closes.
     attachCamera("EOS D60", "mode=manual;tv=1/125;quality=small/normal;transfer=200000");
@@ -346,7 +236,7 @@ TEST_F(MainWindowTest, ClosingDuringATransferSavesTheAnnouncedImage)
     EXPECT_EQ(QDir(m_images).entryList(QDir::Files | QDir::Hidden).size(), 1);
 }
 
-TEST_F(MainWindowTest, EveryControlCarriesItsIdentifier)
+TEST_F(WindowTest, EveryControlCarriesItsIdentifier)
 {
     detachCamera();
     open();
@@ -372,7 +262,7 @@ TEST_F(MainWindowTest, EveryControlCarriesItsIdentifier)
     EXPECT_EQ(m_window->centralWidget()->width() - topRight.x(), 5);
 }
 
-TEST_F(MainWindowTest, TheMenuHasItsCaptionsIdentifiersAndKeys)
+TEST_F(WindowTest, TheMenuHasItsCaptionsIdentifiersAndKeys)
 {
     detachCamera();
     open();
@@ -435,7 +325,7 @@ TEST_F(MainWindowTest, TheMenuHasItsCaptionsIdentifiersAndKeys)
                                    QStringLiteral("&Help")}));
 }
 
-TEST_F(MainWindowTest, AMissingHelpPageIsNamedInFull)
+TEST_F(WindowTest, AMissingHelpPageIsNamedInFull)
 {
     detachCamera();
     open();
@@ -447,7 +337,7 @@ TEST_F(MainWindowTest, AMissingHelpPageIsNamedInFull)
     EXPECT_EQ(m_prompts.shown[0].icon, Prompts::Icon::Error);
 }
 
-TEST_F(MainWindowTest, GridCommandsRedrawTheHeldShot)
+TEST_F(WindowTest, GridCommandsRedrawTheHeldShot)
 {
     attachCamera("EOS D60", "mode=manual;tv=1/125;quality=small/fine");
     CDezedoRavovadDlg &window = open();
@@ -475,7 +365,7 @@ TEST_F(MainWindowTest, GridCommandsRedrawTheHeldShot)
     EXPECT_EQ(picture->pixmap().toImage(), before);
 }
 
-TEST_F(MainWindowTest, MinimisingHidesTheImagePreviewWindow)
+TEST_F(WindowTest, MinimisingHidesTheImagePreviewWindow)
 {
     attachCamera("EOS D60", "mode=manual;tv=1/125;quality=small/fine");
     CDezedoRavovadDlg &window = open();
@@ -489,11 +379,4 @@ TEST_F(MainWindowTest, MinimisingHidesTheImagePreviewWindow)
     EXPECT_TRUE(QTest::qWaitFor([&] { return !preview->isVisible(); }, 2000));
     window.showNormal();
     EXPECT_TRUE(QTest::qWaitFor([&] { return preview->isVisible(); }, 2000));
-}
-
-int main(int argc, char **argv)
-{
-    QApplication application(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
 }
