@@ -97,6 +97,7 @@ CDezedoRavovadDlg::CDezedoRavovadDlg(WindowServices services, QWidget *parent)
 
 CDezedoRavovadDlg::~CDezedoRavovadDlg()
 {
+    disconnectIpc();
     if (m_teardown.joinable())
         m_teardown.join();
     if (!m_closeReady)
@@ -450,7 +451,9 @@ bool CDezedoRavovadDlg::toggleConnection()
 
 void CDezedoRavovadDlg::disconnectSession(const QString &failureText)
 {
-    m_statusLine->setText(QStringLiteral("Disconnecting from camera..."));
+    m_statusLine->setText(m_camera && m_camera->hasImagesToSave() ? QStringLiteral("Saving the remaining images...")
+                                                                   : QStringLiteral("Disconnecting from camera..."));
+    m_statusLine->repaint();
     try {
         m_camera.reset();
         m_statusLine->setText(failureText);
@@ -604,6 +607,7 @@ void CDezedoRavovadDlg::handleWindowCall(WindowCallEvent &call)
         break;
     case WindowCall::SetProgress:
         m_progress->setValue(call.value());
+        notifyIpcProgress(call.value());
         showBlankScreen(false);
         break;
     case WindowCall::OnImageSaved:

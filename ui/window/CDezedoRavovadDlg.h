@@ -162,6 +162,14 @@ private:
     void connectTimeLapse();
     // Hands an error to the open time-lapse dialog; false when none is open.
     bool routeErrorToTimeLapse(const QString &text);
+    // The channel other programs drive the window through (CDezedoRavovadDlgIpc.cpp).
+    void connectIpc();
+    void disconnectIpc();
+    // A preview was installed: the saved file's path, or empty when nothing was saved.
+    void notifyIpcImage(const QString &path);
+    void notifyIpcProgress(uint16_t value);
+    // "Register for Camera Events" and its opposite (CDezedoRavovadDlgRegistration.cpp).
+    void connectRegistration();
 
     // Commands.
     void startShot(bool preview);
@@ -213,6 +221,7 @@ private:
     bool m_compactLayout = false;
     bool m_compactShowsPreview = false;
     QPointer<QWidget> m_previousFocus;
+    quint64 m_lastMousePress = 0;  // the press the mouse rules last looked at
 
     // What is on show.
     std::vector<uint8_t> m_heldJpeg;

@@ -478,11 +478,15 @@ void CDezedoRavovadDlg::installPreview(const QImage &bitmap, const Histogram &hi
     redrawHistogram();
 
     QString status = QStringLiteral("Photo not saved");
-    if (m_currentImage >= 0 && m_currentImage < static_cast<int>(m_imageList.size())) {
+    if (m_currentImage == -1) {
+        notifyIpcImage(QString());
+    } else if (m_currentImage >= 0 && m_currentImage < static_cast<int>(m_imageList.size())) {
         const QFileInfo file(m_imageList[static_cast<size_t>(m_currentImage)].path);
-        if (file.exists())
+        if (file.exists()) {
             status = QStringLiteral("Saved: ") + file.filePath() + QStringLiteral(" (")
                      + formatSize(static_cast<uint64_t>(file.size()) / 1024) + QStringLiteral(")");
+            notifyIpcImage(file.filePath());
+        }
     }
     m_statusLine->setText(status);
     if (m_compactLayout && m_compactStack->currentWidget() != m_previewPicture)

@@ -20,6 +20,7 @@
 #include <QDesktopServices>
 #include <QFile>
 #include <QFileInfo>
+#include <QGroupBox>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QProcess>
@@ -90,9 +91,8 @@ void CDezedoRavovadDlg::connectCommands()
 
     connectImageCommands();
     connectTimeLapse();
-    // Commands whose work comes with the camera-event registration.
-    for (QAction *later : {a.registerForEvents, a.unregisterForEvents})
-        later->setEnabled(false);
+    connectRegistration();
+    connectIpc();
 
     for (QComboBox *list : {m_panel->tv, m_panel->av, m_panel->exposureCompensation, m_panel->flashCompensation,
                             m_panel->sizeQuality, m_panel->whiteBalance, m_panel->meteringMode, m_panel->driveMode,
@@ -333,23 +333,28 @@ bool CDezedoRavovadDlg::eventFilter(QObject *watched, QEvent *event)
         return QMainWindow::eventFilter(watched, event);
     auto *press = static_cast<QMouseEvent *>(event);
     auto *widget = static_cast<QWidget *>(watched);
-    if (widget->window() != this)
+    // A press a control ignores travels on to its parents as the same event:
+    // only its first receiver decides.
+    if (press->timestamp() == m_lastMousePress || widget->window() != this)
         return QMainWindow::eventFilter(watched, event);
+    m_lastMousePress = press->timestamp();
 
     // First look: a right button set to Release or Preview, or a middle
     // button whose wheel action is, takes the photo before any control sees it.
-    const QString &first = press->button() == Qt::RightButton    ? m_settings.rightButtonAction
-                           : press->button() == Qt::MiddleButton ? m_settings.mouseWheelAction
-                                                                 : QString();
+    const QString first = press->button() == Qt::RightButton    ? m_settings.rightButtonAction
+                          : press->button() == Qt::MiddleButton ? m_settings.mouseWheelAction
+                                                                : QString();
+    const bool overList = qobject_cast<QComboBox *>(widget) != nullptr;
     if (first == QStringLiteral("Release") || first == QStringLiteral("Preview")) {
         // A list's own drop-down takes no photo on a right-click.
-        if (!(press->button() == Qt::RightButton && qobject_cast<QComboBox *>(widget))) {
-            runMouseAction(first);
+        if (press->button() == Qt::RightButton && overList)
             return true;
-        }
+        runMouseAction(first);
+        return true;
     }
     // Then the window itself, its pictures and labels, which let clicks through.
-    const bool passesClicks = widget == this || widget == centralWidget() || qobject_cast<QLabel *>(widget);
+    const bool passesClicks = widget == this || widget == centralWidget() || qobject_cast<QLabel *>(widget)
+                              || qobject_cast<QGroupBox *>(widget);
     if (passesClicks) {
         if (press->button() == Qt::RightButton)
             runMouseAction(m_settings.rightButtonAction);

@@ -6,6 +6,7 @@
 #define QUILLOMAT_TESTS_UI_WINDOW_WINDOWTESTSUPPORT_H
 
 #include "CDezedoRavovadDlg.h"
+#include "FormatSize.h"
 #include "RecordingPrompts.h"
 #include "SimControl.h"
 
@@ -15,6 +16,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
