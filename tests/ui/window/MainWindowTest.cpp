@@ -17,6 +17,7 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QSpinBox>
 #include <QTimer>
 
 #include <QLabel>
@@ -379,4 +380,34 @@ TEST_F(WindowTest, MinimisingHidesTheImagePreviewWindow)
     EXPECT_TRUE(QTest::qWaitFor([&] { return !preview->isVisible(); }, 2000));
     window.showNormal();
     EXPECT_TRUE(QTest::qWaitFor([&] { return preview->isVisible(); }, 2000));
+}
+
+TEST_F(WindowTest, CameraSettingsChangesWhatTheWindowShows)
+{
+    attachCamera("EOS D30", "mode=manual;tv=1/125");
+    CDezedoRavovadDlg &window = open();
+    ASSERT_TRUE(window.isConnected());
+    ASSERT_EQ(find<QComboBox>("tvList")->count(), 37);
+    const int setsBefore = find<QComboBox>("parameterSetList")->count();
+    bool sawDialog = false;
+    // In the camera's own dialog: third-stop increments and mirror lock-up,
+    // and parameter set 3 defined.
+    QTimer::singleShot(0, [&] {
+        QWidget *dialog = QApplication::activeModalWidget();
+        sawDialog = dialog && dialog->objectName() == QStringLiteral("cameraSettingsDialog");
+        if (!sawDialog)
+            return;
+        dialog->findChild<QSpinBox *>(QStringLiteral("customFunction4"))->setValue(1);
+        dialog->findChild<QSpinBox *>(QStringLiteral("customFunction3"))->setValue(1);
+        if (auto *defined = dialog->findChild<QCheckBox *>(QStringLiteral("parameterSet3Defined")))
+            defined->setChecked(true);
+        QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("okButton")), Qt::LeftButton);
+    });
+    action("cameraSettingsAction")->trigger();
+    ASSERT_TRUE(sawDialog);
+    // The window read the camera again: third-stop lists, the custom-function
+    // warning and the new parameter set.
+    EXPECT_EQ(find<QComboBox>("tvList")->count(), 54);
+    EXPECT_EQ(text(find("customSettingsText")), QStringLiteral("CFn 2: Mirror lockup selected"));
+    EXPECT_EQ(find<QComboBox>("parameterSetList")->count(), setsBefore + 1);
 }
