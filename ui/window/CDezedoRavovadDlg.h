@@ -111,6 +111,10 @@ public:
     // The time-lapse sequence (CDezedoRavovadDlgTimeLapse.cpp).
     void onTimeLapse();
 
+    // Registration for camera events (CDezedoRavovadDlgRegistration.cpp).
+    void registerForCameraEvents();
+    void unregisterForCameraEvents();
+
     bool isConnected() const { return m_camera != nullptr; }
     bool isBusy() const { return m_busy; }
     bool isCompactLayout() const { return m_compactLayout; }
