@@ -53,6 +53,7 @@ struct WindowServices {
     std::chrono::milliseconds connectPause{500};  // the camera's time to settle after connecting
     std::function<int()> screenHeight;       // null: the primary screen's available height
     std::function<LocalDate()> today = LocalDate::today;
+    std::string ipcBlockName;                // empty: the user's own IPC block
 };
 
 // One image saved in this run.
@@ -144,6 +145,9 @@ private:
     void showErrorNow(const QString &text);
     void onReleaseStart();
     void onReleaseComplete();
+    // Common end of a release: the black screen goes, the window is idle and
+    // a lock taken for a release from the PC is given back (true then).
+    bool releaseEnded();
     void onCameraShutdown(uint32_t reason);
     void onCardFull();
     void endOfRelease();
@@ -172,6 +176,12 @@ private:
     // A preview was installed: the saved file's path, or empty when nothing was saved.
     void notifyIpcImage(const QString &path);
     void notifyIpcProgress(uint16_t value);
+    // The channel's listener, connections and block; it reaches into the window.
+    class IpcSide;
+    struct IpcSideDeleter {
+        void operator()(IpcSide *side) const;
+    };
+    std::unique_ptr<IpcSide, IpcSideDeleter> m_ipc;
     // "Register for Camera Events" and its opposite (CDezedoRavovadDlgRegistration.cpp).
     void connectRegistration();
 
@@ -200,6 +210,7 @@ private:
     void onHelpContents();
     void onAbout();
     void showBlankScreen(bool on);
+    // Decodes the held JPEG with the current rotation and installs it.
     void redecodeHeldJpeg();
     void runMouseAction(const QString &action);
     void disconnectSession(const QString &failureText);

@@ -352,31 +352,31 @@ void CDezedoRavovadDlg::onReleaseStart()
     updateControls();
 }
 
-void CDezedoRavovadDlg::onReleaseComplete()
+bool CDezedoRavovadDlg::releaseEnded()
 {
     showBlankScreen(false);
     m_busy = false;
-    if (m_releaseLocked) {
-        if (m_camera)
-            m_camera->resetUILock();
-        m_releaseLocked = false;
-        if (!m_photoArrived)
-            showErrorNow(QStringLiteral("The camera was unable to take a photo. The most likely\n"
-                      "cause for this is the AF being unable to focus properly."));
-    }
+    if (!m_releaseLocked)
+        return false;
+    if (m_camera)
+        m_camera->resetUILock();
+    m_releaseLocked = false;
+    return true;
+}
+
+void CDezedoRavovadDlg::onReleaseComplete()
+{
+    // A shot released from the PC that brought no picture: the lens could not focus.
+    if (releaseEnded() && !m_photoArrived)
+        showErrorNow(QStringLiteral("The camera was unable to take a photo. The most likely\n"
+                                    "cause for this is the AF being unable to focus properly."));
     updateControls();
     endOfRelease();
 }
 
 void CDezedoRavovadDlg::onCardFull()
 {
-    showBlankScreen(false);
-    m_busy = false;
-    if (m_releaseLocked) {
-        if (m_camera)
-            m_camera->resetUILock();
-        m_releaseLocked = false;
-    }
+    releaseEnded();
     updateControls();
     endOfRelease();
     showErrorNow(QStringLiteral("CF card full or not present"));
@@ -436,12 +436,7 @@ void CDezedoRavovadDlg::onNewJpeg(std::vector<uint8_t> bytes)
     WaitCursor wait;
     m_photoArrived = true;
     m_heldJpeg = std::move(bytes);
-    Histogram histogram;
-    QImage bitmap;
-    QString error;
-    if (decodePreviewBitmap(m_heldJpeg.data(), m_heldJpeg.size(), histogram, static_cast<int>(m_settings.orientation),
-                            bitmap, error))
-        installPreview(bitmap, histogram);
+    redecodeHeldJpeg();
 
     if (m_currentImage >= 0 && m_currentImage < static_cast<int>(m_imageList.size()) && !m_comment->text().isEmpty()) {
         const std::string path = QFile::encodeName(m_imageList[static_cast<size_t>(m_currentImage)].path).toStdString();
