@@ -324,7 +324,10 @@ void CDezedoRavovadDlg::runMouseAction(const QString &action)
         OnReleaseButton();
     else if (action == QStringLiteral("Preview"))
         OnPreview();
-    // "Edit Comment" and "Edit Image" come with the image commands and the editor.
+    else if (action == QStringLiteral("Edit Comment"))
+        editComment();
+    else if (action == QStringLiteral("Edit Image"))
+        editImage();
 }
 
 bool CDezedoRavovadDlg::eventFilter(QObject *watched, QEvent *event)

@@ -1,13 +1,523 @@
-// The main window's commands on the images saved in this run.
+// The main window's commands on the images saved in this run: stepping
+// through them, deleting, renaming, the comment kept in the file, the
+// external editor, the image area's context menu and the graying of the
+// File and Image menus.
 #include "CDezedoRavovadDlg.h"
 
+#include "DiagnosticLog.h"
+#include "EditCommentsDlg.h"
+#include "EditorCommandLine.h"
+#include "EditorLauncher.h"
+#include "GridOverlay.h"
+#include "ImageAttributesDialog.h"
+#include "ImageComment.h"
+#include "ImageEditorSetupDlg.h"
+#include "ImageFileCommands.h"
+#include "ImageInfo.h"
+#include "ImageRotation.h"
+#include "InfoText.h"
+#include "LoadImageJpeg.h"
+#include "PreviewDecoder.h"
+#include "PreviewWindow.h"
+#include "Prompts.h"
+#include "RenameImageDlg.h"
+#include "RenameRules.h"
+#include "SettingsPanel.h"
+#include "WaitCursor.h"
+
 #include <QAction>
+#include <QDesktopServices>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QUrl>
+
+#include <functional>
+#include <utility>
+#include <vector>
+
+namespace {
+
+std::string localPath(const QString &path)
+{
+    return QFile::encodeName(path).toStdString();
+}
+
+// Line feeds as the information box shows them.
+QString withCrLf(const std::string &text)
+{
+    QString result = QString::fromStdString(text);
+    result.remove(QLatin1Char('\r'));
+    result.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+    return result;
+}
+
+// 0, 90, 180 or 270; anything else read from a file shows unturned.
+int quarterTurn(int32_t degrees)
+{
+    const int angle = static_cast<int>(((degrees % 360) + 360) % 360);
+    return angle == 90 || angle == 180 || angle == 270 ? angle : 0;
+}
+
+// The comment's bytes, never ending in part of a character: the file holds
+// at most 256 bytes.
+std::string commentBytes(const QString &comment)
+{
+    QByteArray bytes = comment.toUtf8();
+    qsizetype cut = bytes.size();
+    if (cut > CEditCommentsDlg::maximumLength) {
+        cut = CEditCommentsDlg::maximumLength;
+        while (cut > 0 && (static_cast<unsigned char>(bytes.at(cut)) & 0xC0) == 0x80)
+            --cut;
+    }
+    return bytes.left(cut).toStdString();
+}
+
+QPixmap blankPreview(QSize size)
+{
+    QPixmap pixmap(size);
+    pixmap.fill(Qt::white);
+    return pixmap;
+}
+
+// Calls back when the right button is released over the watched widget.
+class RightReleaseWatcher : public QObject {
+public:
+    RightReleaseWatcher(QWidget *watched, std::function<void(QPoint)> onRelease)
+        : QObject(watched), m_watched(watched), m_onRelease(std::move(onRelease))
+    {
+        watched->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *object, QEvent *event) override
+    {
+        if (object == m_watched && event->type() == QEvent::MouseButtonRelease) {
+            const auto *release = static_cast<QMouseEvent *>(event);
+            if (release->button() == Qt::RightButton && m_watched->rect().contains(release->position().toPoint()))
+                m_onRelease(release->globalPosition().toPoint());
+        }
+        return QObject::eventFilter(object, event);
+    }
+
+private:
+    QWidget *m_watched;
+    std::function<void(QPoint)> m_onRelease;
+};
+
+// While a menu is open some of its commands are grayed; once it closes they
+// are as they were, so that their keys keep working (each command checks
+// for itself whether it applies).
+class MenuGraying : public QObject {
+public:
+    MenuGraying(QObject *parent, std::vector<QAction *> actions, std::function<void()> gray)
+        : QObject(parent), m_actions(std::move(actions)), m_gray(std::move(gray))
+    {
+    }
+
+    void watch(QMenu *menu)
+    {
+        connect(menu, &QMenu::aboutToShow, this, [this] { opened(); });
+        connect(menu, &QMenu::aboutToHide, this, [this] { closed(); });
+    }
+
+    void opened()
+    {
+        // Moving along the menu bar may open the next menu before the last one closes.
+        if (m_openMenus++ == 0) {
+            m_enabled.clear();
+            for (QAction *action : m_actions)
+                m_enabled.push_back(action->isEnabled());
+        }
+        m_gray();
+    }
+
+    void closed()
+    {
+        if (m_openMenus == 0 || --m_openMenus > 0)
+            return;
+        for (size_t i = 0; i < m_actions.size() && i < m_enabled.size(); ++i)
+            m_actions[i]->setEnabled(m_enabled[i]);
+    }
+
+private:
+    std::vector<QAction *> m_actions;
+    std::vector<bool> m_enabled;
+    std::function<void()> m_gray;
+    int m_openMenus = 0;
+};
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Wiring
 
 void CDezedoRavovadDlg::connectImageCommands()
 {
-    for (QAction *later : {m_actions.renameImage, m_actions.deleteImage, m_actions.setupImageEditor,
-                           m_actions.editComment, m_actions.editImage, m_actions.previousImage, m_actions.nextImage})
-        later->setEnabled(false);
+    const WindowActions &a = m_actions;
+    connect(a.renameImage, &QAction::triggered, this, &CDezedoRavovadDlg::renameImage);
+    connect(a.deleteImage, &QAction::triggered, this, &CDezedoRavovadDlg::deleteImage);
+    connect(a.setupImageEditor, &QAction::triggered, this, &CDezedoRavovadDlg::setupImageEditor);
+    connect(a.editComment, &QAction::triggered, this, &CDezedoRavovadDlg::editComment);
+    connect(a.editImage, &QAction::triggered, this, &CDezedoRavovadDlg::editImage);
+    connect(a.previousImage, &QAction::triggered, this, &CDezedoRavovadDlg::previousImage);
+    connect(a.nextImage, &QAction::triggered, this, &CDezedoRavovadDlg::nextImage);
+    connect(m_previousButton, &QPushButton::clicked, this, &CDezedoRavovadDlg::previousImage);
+    connect(m_nextButton, &QPushButton::clicked, this, &CDezedoRavovadDlg::nextImage);
+
+    auto *graying = new MenuGraying(
+        this, {a.renameImage, a.editComment, a.editImage, a.viewImage, a.rotate, a.properties},
+        [this] { updateImageMenus(); });
+    graying->watch(a.fileMenu);
+    graying->watch(a.imageMenu);
+
+    // The image area's own menu opens when the right button is let go over
+    // it; the press is the mouse action's.
+    m_previewPicture->setContextMenuPolicy(Qt::PreventContextMenu);
+    new RightReleaseWatcher(m_previewPicture, [this](QPoint at) { showImageContextMenu(at); });
 }
 
-void CDezedoRavovadDlg::imageSavedFollowUp(const QString &) {}
+void CDezedoRavovadDlg::updateImageMenus()
+{
+    const bool current = m_currentImage >= 0 && m_currentImage < static_cast<int>(m_imageList.size());
+    const bool held = !m_heldJpeg.empty();
+    if (!current) {
+        m_actions.renameImage->setEnabled(false);
+        m_actions.editComment->setEnabled(false);
+        m_actions.editImage->setEnabled(false);
+    }
+    if (!held) {
+        m_actions.viewImage->setEnabled(false);
+        m_actions.rotate->setEnabled(false);
+        m_actions.properties->setEnabled(false);
+    }
+}
+
+void CDezedoRavovadDlg::showImageContextMenu(const QPoint &globalPosition)
+{
+    const bool current = m_currentImage >= 0 && m_currentImage < static_cast<int>(m_imageList.size());
+    const bool held = !m_heldJpeg.empty();
+    auto *menu = new QMenu(this);
+    menu->setObjectName(QStringLiteral("imageContextMenu"));
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    // Each item runs its main-menu twin's command; the text after the tab
+    // shows the twin's key.
+    const auto add = [this, menu](const char *text, const char *name, void (CDezedoRavovadDlg::*command)(),
+                                  bool enabled) {
+        QAction *item = menu->addAction(QString::fromUtf8(text));
+        item->setObjectName(QString::fromLatin1(name));
+        item->setEnabled(enabled);
+        connect(item, &QAction::triggered, this, [this, command] { (this->*command)(); });
+        return item;
+    };
+    if (current)
+        add("&Rename File...\tCtrl+R", "contextRenameAction", &CDezedoRavovadDlg::renameImage, true);
+    add("&View Image...\tF7", "contextViewImageAction", &CDezedoRavovadDlg::onViewImage, held);
+    menu->addSeparator();
+    if (current) {
+        add("&Edit Comment...\tCtrl+E", "contextEditCommentAction", &CDezedoRavovadDlg::editComment, true);
+        add("E&dit Image\tF3", "contextEditImageAction", &CDezedoRavovadDlg::editImage, true);
+        menu->addSeparator();
+    }
+    QAction *grid = add("Display &Grid\tCtrl+G", "contextDisplayGridAction", &CDezedoRavovadDlg::onDisplayGrid,
+                        m_actions.displayGrid->isEnabled());
+    grid->setCheckable(true);
+    grid->setChecked(m_settings.displayGrid != 0);
+    add("Grid &Settings...", "contextGridSettingsAction", &CDezedoRavovadDlg::onGridSettings, true);
+    menu->addSeparator();
+    add("&Properties...", "contextPropertiesAction", &CDezedoRavovadDlg::onProperties, held);
+    add("&Delete\tDel", "contextDeleteAction", &CDezedoRavovadDlg::deleteImage, m_actions.deleteImage->isEnabled());
+    menu->popup(globalPosition);
+}
+
+void CDezedoRavovadDlg::imageSavedFollowUp(const QString &)
+{
+    if (m_settings.autoEdit)
+        editImage();
+}
+
+// ---------------------------------------------------------------------------
+// Showing a saved image
+
+bool CDezedoRavovadDlg::showSavedImage(int index)
+{
+    if (index < 0 || index >= static_cast<int>(m_imageList.size()))
+        return false;
+    const std::string path = localPath(m_imageList[static_cast<size_t>(index)].path);
+    m_heldJpeg.clear();
+    std::vector<uint8_t> bytes = loadImageJpeg(path);
+    if (bytes.empty())
+        return false;
+
+    WaitCursor wait;
+    const int rotation = quarterTurn(readImageRotation(path));
+    Histogram histogram;
+    QImage bitmap;
+    QString error;
+    // A file that no longer decodes leaves the picture on show as it was.
+    if (!decodePreviewBitmap(bytes.data(), bytes.size(), histogram, rotation, bitmap, error))
+        return false;
+    m_heldJpeg = std::move(bytes);
+    // The file's rotation is the one the orientation commands now work from.
+    m_settings.orientation = static_cast<uint32_t>(rotation);
+
+    m_previewBitmap = bitmap;
+    if (m_settings.displayGrid) {
+        GridSettings grid;
+        grid.displayGrid = true;
+        grid.numHorzGridDivisions = static_cast<int>(m_settings.numHorzGridDivisions);
+        grid.numVertGridDivisions = static_cast<int>(m_settings.numVertGridDivisions);
+        grid.gridColour = m_settings.gridColour;
+        drawGrid(m_previewBitmap, grid);
+    }
+    QPixmap shown = blankPreview(m_previewPicture->size());
+    {
+        QPainter painter(&shown);
+        painter.drawImage(0, 0, m_previewBitmap);
+    }
+    m_previewPicture->setPixmap(shown);
+    m_previewHoldsImage = true;
+    m_histogram = histogram;
+    redrawHistogram();
+    if (m_compactLayout && m_compactStack->currentWidget() != m_previewPicture)
+        m_compactStack->setCurrentWidget(m_previewPicture);
+    if (m_previewWindow->isPreviewVisible()) {
+        QString viewError;
+        m_previewWindow->showImage(m_heldJpeg.data(), m_heldJpeg.size(), rotation, viewError);
+    }
+
+    ImageInfo info(path);
+    m_imageInfo->setPlainText(withCrLf(shotInfoText(info)));
+    m_cameraInfoText = QString::fromStdString(cameraInfoText(info));
+    if (m_attributesDialog)
+        m_attributesDialog->setText(m_cameraInfoText);
+    return true;
+}
+
+void CDezedoRavovadDlg::previousImage()
+{
+    const int count = static_cast<int>(m_imageList.size());
+    if (count == 0)
+        return;
+    const bool current = m_currentImage >= 0 && m_currentImage < count;
+    if (count == 1 && current)
+        return;
+    int index = current ? m_currentImage - 1 : count - 1;
+    if (index < 0)
+        index = count - 1;
+    m_currentImage = index;
+    showSavedImage(index);
+    updateTitle();
+    updateControls();
+}
+
+void CDezedoRavovadDlg::nextImage()
+{
+    const int count = static_cast<int>(m_imageList.size());
+    if (count == 0)
+        return;
+    const bool current = m_currentImage >= 0 && m_currentImage < count;
+    int index = current ? m_currentImage + 1 : 0;
+    if (index >= count)
+        index = 0;
+    m_currentImage = index;
+    showSavedImage(index);
+    updateTitle();
+    updateControls();
+}
+
+void CDezedoRavovadDlg::clearImageDisplay()
+{
+    m_previewPicture->setPixmap(blankPreview(m_previewPicture->size()));
+    m_previewBitmap = QImage();
+    m_previewHoldsImage = false;
+    m_heldJpeg.clear();
+    if (m_previewWindow->isPreviewVisible()) {
+        QString error;
+        m_previewWindow->showImage(nullptr, 0, static_cast<int>(m_settings.orientation), error);
+    }
+    m_histogram.clear();
+    redrawHistogram();
+    m_imageInfo->clear();
+    m_cameraInfoText.clear();
+    if (m_attributesDialog)
+        m_attributesDialog->setText(QString());
+    m_currentImage = -1;
+    // Nothing to look at: the compact layout goes back to the settings lists.
+    if (m_compactLayout && m_compactStack->currentWidget() == m_previewPicture)
+        onCompactToggle();
+    updateControls();
+    updateTitle();
+}
+
+// ---------------------------------------------------------------------------
+// Delete and rename
+
+namespace {
+
+// The index of the entry with `path`, preferring `expected`: the list may
+// have grown while a question was open.
+int entryIndex(const std::vector<ImageEntry> &list, int expected, const QString &path)
+{
+    if (expected >= 0 && expected < static_cast<int>(list.size()) && list[static_cast<size_t>(expected)].path == path)
+        return expected;
+    for (size_t i = 0; i < list.size(); ++i)
+        if (list[i].path == path)
+            return static_cast<int>(i);
+    return -1;
+}
+
+}  // namespace
+
+void CDezedoRavovadDlg::deleteImage()
+{
+    if (m_currentImage < 0 || m_currentImage >= static_cast<int>(m_imageList.size())) {
+        // An unsaved preview shot: only the display goes.
+        if (m_previewHoldsImage)
+            m_statusLine->setText(QStringLiteral("Image deleted"));
+        clearImageDisplay();
+        return;
+    }
+    const int asked = m_currentImage;
+    const QString path = m_imageList[static_cast<size_t>(asked)].path;
+    if (!QFileInfo::exists(path)) {
+        clearImageDisplay();
+        return;
+    }
+    if (!m_prompts->askYesNo(this, Prompts::programCaption(),
+                             QStringLiteral("Are you sure you wish to delete:\n") + path))
+        return;
+
+    const DeleteImageResult result = deleteImageFiles(path, logMessage);
+    if (!result.deleted) {
+        m_prompts->message(this, Prompts::Icon::Error, QStringLiteral("Error"),
+                           QStringLiteral("Error deleting file: ") + path);
+        clearImageDisplay();
+        return;
+    }
+    m_statusLine->setText(QStringLiteral("Deleted ") + path);
+
+    const int deleted = entryIndex(m_imageList, asked, path);
+    if (deleted >= 0)
+        m_imageList.erase(m_imageList.begin() + deleted);
+    if (m_imageList.empty()) {
+        clearImageDisplay();
+    } else {
+        // The entry that moved into the deleted place shows next; after the
+        // last one, the first.
+        m_currentImage = (deleted >= 0 ? deleted : asked) - 1;
+        nextImage();
+    }
+    updateControls();
+}
+
+void CDezedoRavovadDlg::renameImage()
+{
+    if (m_currentImage < 0 || m_currentImage >= static_cast<int>(m_imageList.size()))
+        return;
+    const int asked = m_currentImage;
+    const QString path = m_imageList[static_cast<size_t>(asked)].path;
+    const ImagePathParts parts = splitImagePath(path);
+
+    CRenameImageDlg dialog(*m_prompts, parts.name(), this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    const QString newName = dialog.newName();
+    if (newName.compare(parts.name(), Qt::CaseInsensitive) == 0)
+        return;
+
+    const RenameImageResult result = renameImageFiles(path, newName);
+    const auto refuse = [this](const QString &text) {
+        m_prompts->message(this, Prompts::Icon::Error, Prompts::programCaption(), text);
+    };
+    switch (result.outcome) {
+    case RenameOutcome::ImageNameTaken:
+        refuse(RenameTexts::imageExists);
+        return;
+    case RenameOutcome::ThmNameTaken:
+        refuse(RenameTexts::thmExists);
+        return;
+    case RenameOutcome::ImageFailed:
+        refuse(RenameTexts::failed);
+        return;
+    case RenameOutcome::Renamed:
+    case RenameOutcome::ThmFailed:
+        break;
+    }
+    m_statusLine->setText(RenameTexts::renamedTo + result.newPath);
+    if (const int renamed = entryIndex(m_imageList, asked, path); renamed >= 0)
+        m_imageList[static_cast<size_t>(renamed)].path = result.newPath;
+    updateTitle();
+    if (result.outcome == RenameOutcome::ThmFailed)
+        refuse(RenameTexts::failed);
+}
+
+// ---------------------------------------------------------------------------
+// The comment
+
+void CDezedoRavovadDlg::editComment()
+{
+    if (m_currentImage < 0 || m_currentImage >= static_cast<int>(m_imageList.size()))
+        return;
+    const QString path = m_imageList[static_cast<size_t>(m_currentImage)].path;
+    CEditCommentsDlg dialog(QString::fromStdString(readImageComment(localPath(path))), this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    if (!writeImageComment(localPath(path), commentBytes(dialog.comment()))) {
+        m_prompts->message(this, Prompts::Icon::Error, Prompts::programCaption(),
+                           QStringLiteral("Error writing comment"));
+        return;
+    }
+    // The attributes are the current image's: a shot saved meanwhile keeps its own.
+    if (m_currentImage < 0 || m_currentImage >= static_cast<int>(m_imageList.size())
+        || m_imageList[static_cast<size_t>(m_currentImage)].path != path)
+        return;
+    ImageInfo info(localPath(path));
+    m_cameraInfoText = QString::fromStdString(cameraInfoText(info));
+    m_actions.properties->setEnabled(!m_cameraInfoText.isEmpty());
+    if (m_attributesDialog)
+        m_attributesDialog->setText(m_cameraInfoText);
+}
+
+// ---------------------------------------------------------------------------
+// The external editor
+
+void CDezedoRavovadDlg::editImage()
+{
+    if (m_currentImage < 0 || m_currentImage >= static_cast<int>(m_imageList.size()))
+        return;
+    const QString path = m_imageList[static_cast<size_t>(m_currentImage)].path;
+    if (m_settings.shellOpenEditor) {
+        // The desktop's program for the file's type; a failure is not reported.
+        QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+        return;
+    }
+    const EditorCommand command = parseEditorCommandLine(m_settings.openEditorCmdLine, path);
+    if (!command.isValid()) {
+        m_prompts->message(this, Prompts::Icon::Error, Prompts::programCaption(), command.error);
+        return;
+    }
+    if (const int error = startDetachedProgram(command.program, command.arguments); error != 0)
+        m_prompts->message(this, Prompts::Icon::Error, Prompts::programCaption(),
+                           editorStartFailureText(error, command));
+}
+
+void CDezedoRavovadDlg::setupImageEditor()
+{
+    const ImageEditorSetup current{m_settings.shellOpenEditor != 0, m_settings.openEditorCmdLine,
+                                   m_settings.autoEdit != 0};
+    CImageEditorSetupDlg dialog(*m_prompts, current, this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    const ImageEditorSetup chosen = dialog.values();
+    m_settings.shellOpenEditor = chosen.useShell ? 1 : 0;
+    m_settings.openEditorCmdLine = chosen.commandLine;
+    m_settings.autoEdit = chosen.autoEdit ? 1 : 0;
+}
