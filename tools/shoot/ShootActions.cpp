@@ -5,6 +5,8 @@
 #include "FormatText.h"
 #include "Settings.h"
 #include "SettingsStore.h"
+#include "TimeLapseClock.h"
+#include "TimeLapseSchedule.h"
 #include "psDebugOutput.h"
 #include "psError.h"
 
@@ -19,7 +21,6 @@
 #include <filesystem>
 #include <map>
 #include <memory>
-#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -357,6 +358,193 @@ bool takeShot(Tethered &tethered, bool preview, bool &cameraGone)
     return outcome == ShotReport::Outcome::Complete && !report.failed();
 }
 
+// The countdown of a time-lapse sequence: one line on a terminal, rewritten
+// every second and wiped before anything else is printed.
+class Countdown {
+public:
+    explicit Countdown(bool terminal) : m_terminal(terminal) {}
+
+    void show(const std::string &text)
+    {
+        if (!m_terminal)
+            return;
+        std::fprintf(stderr, "\r%s\033[K", text.c_str());
+        std::fflush(stderr);
+        m_shown = !text.empty();
+    }
+
+    void clear()
+    {
+        if (!m_shown)
+            return;
+        std::fprintf(stderr, "\r\033[K");
+        std::fflush(stderr);
+        m_shown = false;
+    }
+
+private:
+    const bool m_terminal;
+    bool m_shown = false;
+};
+
+// A time-lapse sequence: the window's schedule, ticked once a second, with
+// the camera's events handled in between.
+class TimeLapseRun {
+public:
+    TimeLapseRun(Tethered &tethered, const Options &options)
+        : m_tethered(tethered),
+          m_options(options),
+          m_schedule([this] { return m_clock.seconds(); }, [this] { return m_busy; }),
+          m_countdown(tethered.terminal),
+          m_report(std::make_unique<ShotReport>(tethered.terminal))
+    {
+    }
+
+    // The exit status.
+    int run()
+    {
+        m_clock = TimeLapseClock();
+        if (!m_schedule.start(wholeSeconds(m_options.interval), m_options.count.value_or(1),
+                              wholeSeconds(m_options.delay))) {
+            printError(TimeLapseSchedule::noShotsText());
+            return 1;
+        }
+        for (int64_t n = 1;; n = std::max(n + 1, m_clock.seconds())) {
+            if (!handleEventsUntil(m_clock.tickTime(n)))
+                return abandon(TimeLapseSchedule::errorAbandonText(m_schedule.shotsTaken()));
+            if (g_interrupted.load()) {
+                // The shot under way is finished and saved first.
+                if (m_shotInProgress && !handleEventsUntil(TimeLapseClock::Clock::now() + kShotPatience))
+                    return abandon(TimeLapseSchedule::errorAbandonText(m_schedule.shotsTaken()));
+                return abandon(TimeLapseSchedule::abandonedText());
+            }
+            const TimeLapseSchedule::Tick tick = m_schedule.tick();
+            switch (tick.action) {
+            case TimeLapseSchedule::Action::Release:
+                m_countdown.clear();
+                if (!release())
+                    return abandon(TimeLapseSchedule::errorAbandonText(m_schedule.shotsTaken()));
+                break;
+            case TimeLapseSchedule::Action::Completed:
+                m_countdown.clear();
+                printError(tick.status);
+                return 0;
+            case TimeLapseSchedule::Action::None:
+                m_countdown.show(tick.status);
+                break;
+            }
+        }
+    }
+
+private:
+    // Presses Release as the window does; false when the camera refused it.
+    bool release()
+    {
+        Camera &camera = *m_tethered.camera;
+        camera.setPreview(m_options.preview);
+        m_report = std::make_unique<ShotReport>(m_tethered.terminal);
+        if (!camera.setUILock()) {
+            printError("CDezedoRavovadDlg::OnReleaseButton()\nsetUILock() returned false");
+            m_schedule.withdrawLastShot();
+            return false;
+        }
+        m_locked = true;
+        m_busy = true;
+        m_shotInProgress = true;
+        // A release that cannot start says so through the window at once.
+        camera.release();
+        return true;
+    }
+
+    // Handles the camera's events until `until`; false at the first error.
+    bool handleEventsUntil(TimeLapseClock::Clock::time_point until)
+    {
+        for (;;) {
+            const auto now = TimeLapseClock::Clock::now();
+            if (now >= until || (g_interrupted.load() && !m_shotInProgress))
+                return true;
+            ConsoleEvent event;
+            const auto patience = std::chrono::ceil<std::chrono::milliseconds>(until - now);
+            if (!m_tethered.window->next(event, std::min(patience, kPoll)))
+                continue;
+            m_countdown.clear();
+            if (!handle(event))
+                return false;
+        }
+    }
+
+    bool handle(ConsoleEvent &event)
+    {
+        const ShotReport::Outcome outcome = m_report->handle(event);
+        if (m_report->started())
+            m_busy = true;
+        bool failed = m_report->failed() || (m_report->startFailed() && !m_report->started());
+        switch (outcome) {
+        case ShotReport::Outcome::Pending:
+            break;
+        case ShotReport::Outcome::Complete:
+            unlock();
+            // A shot from the camera's own button is not ours to judge.
+            if (m_shotInProgress && !m_report->photoArrived()) {
+                m_report->error("The camera was unable to take a photo. The most likely\n"
+                                "cause for this is the AF being unable to focus properly.");
+                failed = true;
+            }
+            if (!failed) {
+                m_report->print();
+                m_report = std::make_unique<ShotReport>(m_tethered.terminal);
+            }
+            m_busy = false;
+            break;
+        case ShotReport::Outcome::CardFull:
+            unlock();
+            failed = true;
+            break;
+        case ShotReport::Outcome::Shutdown:
+            m_locked = false;  // the session is gone with its lock
+            failed = true;
+            break;
+        }
+        if (failed) {
+            // A shot that brought no photo is no shot taken.
+            if (m_shotInProgress && !m_report->photoArrived())
+                m_schedule.withdrawLastShot();
+            m_shotInProgress = false;
+            m_busy = false;
+            return false;
+        }
+        if (outcome != ShotReport::Outcome::Pending)
+            m_shotInProgress = false;
+        return true;
+    }
+
+    void unlock()
+    {
+        if (m_locked)
+            m_tethered.camera->resetUILock();
+        m_locked = false;
+    }
+
+    int abandon(const std::string &text)
+    {
+        m_countdown.clear();
+        m_schedule.stop();
+        unlock();
+        printError(text);
+        return 1;
+    }
+
+    Tethered &m_tethered;
+    const Options &m_options;
+    TimeLapseClock m_clock;
+    TimeLapseSchedule m_schedule;
+    Countdown m_countdown;
+    std::unique_ptr<ShotReport> m_report;
+    bool m_busy = false;           // a release is under way (from the PC or the camera's button)
+    bool m_shotInProgress = false; // our own release, until it ends
+    bool m_locked = false;
+};
+
 } // namespace
 
 int actionHelp(Options &)
@@ -372,22 +560,23 @@ int actionShoot(Options &options)
         return 1;
     const int count = options.count.value_or(1);
     bool ok = true;
-    auto start = std::chrono::steady_clock::now();
+    // Back to back; with an interval or a delay it is a time-lapse sequence.
     for (int shot = 0; shot < count && ok && !g_interrupted.load(); ++shot) {
-        if (shot > 0) {
-            const auto due = start + options.interval;
-            while (!g_interrupted.load() && std::chrono::steady_clock::now() < due)
-                std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(
-                    kPoll, due - std::chrono::steady_clock::now()));
-            if (g_interrupted.load())
-                break;
-        }
-        start = std::chrono::steady_clock::now();
         bool cameraGone = false;
         ok = takeShot(tethered, options.preview, cameraGone);
     }
     tethered.camera.reset();
     return ok && !g_interrupted.load() ? 0 : 1;
+}
+
+int actionTimeLapse(Options &options)
+{
+    Tethered tethered;
+    if (!setUp(options, tethered))
+        return 1;
+    const int status = TimeLapseRun(tethered, options).run();
+    tethered.camera.reset();
+    return status;
 }
 
 int actionFollow(Options &options)

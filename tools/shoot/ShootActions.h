@@ -9,6 +9,9 @@
 int actionHelp(Options &options);
 // Takes --count shots (Release, or Preview with --preview) from the PC.
 int actionShoot(Options &options);
+// A time-lapse sequence of --count shots every --interval seconds after
+// --delay, on the main window's schedule; it stops at the first error.
+int actionTimeLapse(Options &options);
 // Saves the shots made with the camera's own button until interrupted (or --count).
 int actionFollow(Options &options);
 

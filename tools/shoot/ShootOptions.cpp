@@ -28,6 +28,12 @@ bool parseSeconds(const std::string &text, std::chrono::milliseconds &interval)
 
 } // namespace
 
+int32_t wholeSeconds(std::chrono::milliseconds duration)
+{
+    // The parser keeps durations within a week, far inside the range.
+    return static_cast<int32_t>((duration.count() + 500) / 1000);
+}
+
 std::optional<QualityChoice> parseQuality(const std::string &text)
 {
     static const std::map<std::string, QualityChoice> kChoices = {
@@ -97,6 +103,15 @@ bool parseOptions(int argc, const char *const *argv, Options &options, std::stri
                 error = "--interval takes a number of seconds: " + *value;
                 return false;
             }
+            options.timeLapse = true;
+        } else if (name == "--delay") {
+            if (!takeValue())
+                return false;
+            if (!parseSeconds(*value, options.delay)) {
+                error = "--delay takes a number of seconds: " + *value;
+                return false;
+            }
+            options.timeLapse = true;
         } else if (name == "--store") {
             if (!takeValue())
                 return false;
@@ -135,6 +150,10 @@ bool parseOptions(int argc, const char *const *argv, Options &options, std::stri
         error = "--preview cannot be used with --follow";
         return false;
     }
+    if (options.follow && options.timeLapse) {
+        error = "--interval and --delay cannot be used with --follow";
+        return false;
+    }
     return true;
 }
 
@@ -144,7 +163,10 @@ const char *usageText()
            "Takes pictures with a tethered EOS D30 or EOS D60 and saves them where Quillomat does.\n"
            "\n"
            "  --count N            take N shots (default 1); with --follow, stop after N shots\n"
-           "  --interval SECONDS   time from one shot's start to the next (default 0)\n"
+           "  --interval SECONDS   a time-lapse sequence: one shot every SECONDS, counted from\n"
+           "                       the first shot's due time, so a late shot is caught up\n"
+           "  --delay SECONDS      a time-lapse sequence whose first shot is due after SECONDS\n"
+           "                       (default 0); it fires one second after its due time\n"
            "  --preview            small test shots: shown information only, nothing saved\n"
            "  --follow             take no shots; save the shots made with the camera's button\n"
            "  --store pc|pc+card|card   where the camera keeps the images (default: the Store setting)\n"
@@ -155,6 +177,8 @@ const char *usageText()
            "  -h, --help           this text\n"
            "\n"
            "Each saved file's path is printed on a line of its own, followed by the shot's\n"
-           "information, indented. Exit status: 0 success, 1 a camera or saving failure,\n"
-           "2 a usage error.\n";
+           "information, indented. A time-lapse sequence runs in whole seconds (fractions\n"
+           "round to the nearest second, a half up), shows its countdown when standard\n"
+           "error is a terminal, and stops at the first error. Exit status: 0 success,\n"
+           "1 a camera or saving failure, 2 a usage error.\n";
 }

@@ -22,7 +22,11 @@ struct Options {
     bool preview = false;                 // small test shots, not saved
     bool debug = false;                   // the session's debug texts on standard error
     std::optional<int> count;             // shots to take (or to wait for with follow)
+    // With --interval or --delay the shots are a time-lapse sequence on the
+    // window's schedule, which runs in whole seconds (wholeSeconds).
+    bool timeLapse = false;
     std::chrono::milliseconds interval{0};
+    std::chrono::milliseconds delay{0};   // before the first shot
     std::optional<StoreMode> store;       // else the Store setting
     std::optional<QualityChoice> quality; // else as the camera is set
     std::optional<std::string> directory; // else the BaseDirectory setting
@@ -32,6 +36,10 @@ struct Options {
 // Fills options from the arguments (without the program name). Returns
 // false with a text for the user when an argument is not understood.
 bool parseOptions(int argc, const char *const *argv, Options &options, std::string &error);
+
+// The whole seconds a time-lapse sequence uses: the nearest, a half second
+// rounded up (2.5 s is 3 s; below half a second is 0, as fast as the camera goes).
+int32_t wholeSeconds(std::chrono::milliseconds duration);
 
 std::optional<QualityChoice> parseQuality(const std::string &text);
 std::optional<StoreMode> parseStore(const std::string &text);

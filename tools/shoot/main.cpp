@@ -16,5 +16,7 @@ int main(int argc, char **argv)
         return actionHelp(options);
     if (options.follow)
         return actionFollow(options);
+    if (options.timeLapse)
+        return actionTimeLapse(options);
     return actionShoot(options);
 }

@@ -232,6 +232,40 @@ TEST_P(ShootTool, FailuresExitNonZeroWithTheirTexts)
     EXPECT_THAT(blocked.err, HasSubstr("Invalid directory for images:\n" + (m_folder.path() / "in-the-way").string()));
 }
 
+TEST_P(ShootTool, TimeLapseTakesEachShotOnItsSecondAndCompletes)
+{
+    const ToolRun result = run(camera(), "--count 2 --interval 1 --dir " + shellQuoted(images()));
+    ASSERT_EQ(result.status, 0) << result.err;
+    const auto paths = savedPaths(result.out);
+    ASSERT_EQ(paths.size(), 2u) << result.out;
+    EXPECT_EQ(std::filesystem::path(paths[0]).filename(), "IMG_0001.JPG");
+    EXPECT_EQ(std::filesystem::path(paths[1]).filename(), "IMG_0002.JPG");
+    EXPECT_THAT(result.out, HasSubstr("  Exposure: "));
+    // Not a terminal: no countdown, only the end.
+    EXPECT_EQ(result.err, "Time-lapse sequence completed.\n");
+}
+
+TEST_P(ShootTool, TimeLapseStopsAtAFullCardWithTheShotsTaken)
+{
+    const ToolRun result = run(camera("card=1"), "--store pc+card --count 3 --interval 1 --dir " + shellQuoted(images()));
+    EXPECT_EQ(result.status, 1);
+    const auto paths = savedPaths(result.out);
+    ASSERT_EQ(paths.size(), 1u) << result.out;
+    EXPECT_EQ(std::filesystem::path(paths[0]).filename(), "IMG_0001.JPG");
+    EXPECT_THAT(result.err, HasSubstr("CF card full or not present\n"));
+    EXPECT_THAT(result.err, ::testing::EndsWith("Sequence abandoned due to error after 1 shots\n"));
+}
+
+TEST_P(ShootTool, TimeLapseStopsWhenNoPhotoComes)
+{
+    const ToolRun result = run(camera("affail=1"), "--count 3 --interval 0 --dir " + shellQuoted(images()));
+    EXPECT_EQ(result.status, 1);
+    EXPECT_TRUE(savedPaths(result.out).empty());
+    EXPECT_THAT(result.err, HasSubstr("The camera was unable to take a photo. The most likely\n"
+                                      "cause for this is the AF being unable to focus properly.\n"));
+    EXPECT_THAT(result.err, ::testing::EndsWith("Sequence abandoned due to error after 0 shots\n"));
+}
+
 INSTANTIATE_TEST_SUITE_P(Models, ShootTool, ::testing::Values("EOS D30", "EOS D60"),
                          [](const ::testing::TestParamInfo<const char *> &info) {
                              return std::string(info.param).substr(4);
@@ -269,6 +303,75 @@ TEST(ShootOptions, RefusesWhatItDoesNotUnderstand)
             << arguments[0];
         EXPECT_FALSE(error.empty());
     }
+}
+
+TEST(ShootOptions, IntervalOrDelayMakeATimeLapse)
+{
+    {
+        const char *argv[] = {"--count", "5"};
+        Options options;
+        std::string error;
+        ASSERT_TRUE(parseOptions(2, argv, options, error)) << error;
+        EXPECT_FALSE(options.timeLapse);
+    }
+    {
+        const char *argv[] = {"--delay", "1.5"};
+        Options options;
+        std::string error;
+        ASSERT_TRUE(parseOptions(2, argv, options, error)) << error;
+        EXPECT_TRUE(options.timeLapse);
+        EXPECT_EQ(options.delay, std::chrono::milliseconds(1500));
+        EXPECT_EQ(options.interval, std::chrono::milliseconds(0));
+    }
+    {
+        const char *argv[] = {"--interval", "0"};
+        Options options;
+        std::string error;
+        ASSERT_TRUE(parseOptions(2, argv, options, error)) << error;
+        EXPECT_TRUE(options.timeLapse);
+    }
+    const std::vector<std::vector<const char *>> bad = {
+        {"--delay", "-1"}, {"--delay", "soon"}, {"--delay"}, {"--follow", "--interval", "2"}, {"--delay=3", "--follow"},
+    };
+    for (const auto &arguments : bad) {
+        Options options;
+        std::string error;
+        EXPECT_FALSE(parseOptions(static_cast<int>(arguments.size()), arguments.data(), options, error))
+            << arguments[0];
+        EXPECT_FALSE(error.empty());
+    }
+}
+
+TEST(ShootOptions, FractionalSecondsRoundToTheNearest)
+{
+    using std::chrono::milliseconds;
+    EXPECT_EQ(wholeSeconds(milliseconds(0)), 0);
+    EXPECT_EQ(wholeSeconds(milliseconds(499)), 0);
+    EXPECT_EQ(wholeSeconds(milliseconds(500)), 1);
+    EXPECT_EQ(wholeSeconds(milliseconds(1499)), 1);
+    EXPECT_EQ(wholeSeconds(milliseconds(2500)), 3);
+    EXPECT_EQ(wholeSeconds(milliseconds(10000)), 10);
+    EXPECT_EQ(wholeSeconds(milliseconds(86400LL * 7 * 1000)), 604800);
+}
+
+TEST(ShootTool, TimeLapseShowsItsCountdownOnATerminal)
+{
+    if (std::system("command -v script > /dev/null 2>&1") != 0)
+        GTEST_SKIP() << "script (util-linux) is not installed";
+    TemporaryDirectory folder;
+    const std::string config = (folder.path() / "config").string();
+    const std::filesystem::path err = folder.path() / "terminal";
+    // script gives the tool a terminal and records what it wrote there.
+    const std::string inner = "QUILLOMAT_SIMCAM='model=EOS D60;timing=none' XDG_CONFIG_HOME=" + shellQuoted(config) + " " +
+                              QUILLOMAT_SHOOT_EXE + " --count 1 --delay 2 --dir " +
+                              shellQuoted((folder.path() / "images").string()) + " > /dev/null";
+    const std::string command = "script -qec " + shellQuoted(inner) + " " + shellQuoted(err.string()) +
+                                " > /dev/null 2>&1 < /dev/null";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    const std::string terminal = readTextFile(err);
+    EXPECT_THAT(terminal, HasSubstr("\r1 secs to next shot, 1 shots remaining\033[K"));
+    EXPECT_THAT(terminal, HasSubstr("\r0 secs to next shot, 1 shots remaining\033[K"));
+    EXPECT_THAT(terminal, HasSubstr("Time-lapse sequence completed."));
 }
 
 TEST(ShootTool, UsageErrorExitsWithTwo)
