@@ -112,9 +112,9 @@ private:
     std::function<void(QPoint)> m_onRelease;
 };
 
-// While a menu is open some of its commands are grayed; once it closes they
-// are as they were, so that their keys keep working (each command checks
-// for itself whether it applies).
+// While a menu is open some of its commands are grayed; once it closes, the
+// ones it grayed are enabled again so that their keys keep working (each
+// command checks for itself whether it applies).
 class MenuGraying : public QObject {
 public:
     MenuGraying(QObject *parent, std::vector<QAction *> actions, std::function<void()> gray)
@@ -131,25 +131,30 @@ public:
     void opened()
     {
         // Moving along the menu bar may open the next menu before the last one closes.
-        if (m_openMenus++ == 0) {
-            m_enabled.clear();
-            for (QAction *action : m_actions)
-                m_enabled.push_back(action->isEnabled());
-        }
+        if (m_openMenus++ == 0)
+            m_grayed.clear();
+        std::vector<QAction *> enabled;
+        for (QAction *action : m_actions)
+            if (action->isEnabled())
+                enabled.push_back(action);
         m_gray();
+        for (QAction *action : enabled)
+            if (!action->isEnabled())
+                m_grayed.push_back(action);
     }
 
     void closed()
     {
         if (m_openMenus == 0 || --m_openMenus > 0)
             return;
-        for (size_t i = 0; i < m_actions.size() && i < m_enabled.size(); ++i)
-            m_actions[i]->setEnabled(m_enabled[i]);
+        for (QAction *action : m_grayed)
+            action->setEnabled(true);
+        m_grayed.clear();
     }
 
 private:
     std::vector<QAction *> m_actions;
-    std::vector<bool> m_enabled;
+    std::vector<QAction *> m_grayed;
     std::function<void()> m_gray;
     int m_openMenus = 0;
 };

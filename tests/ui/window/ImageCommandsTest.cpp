@@ -606,6 +606,21 @@ TEST_F(ImageCommandsTest, MenusAreGrayedEachTimeTheyOpen)
     EXPECT_TRUE(action("editImageAction")->isEnabled());
 }
 
+TEST_F(ImageCommandsTest, AShotTakenWhileAMenuIsOpenKeepsWhatItEnabled)
+{
+    attachCamera("EOS D60", "mode=manual;tv=1/125;quality=small/fine");
+    CDezedoRavovadDlg &window = open();
+    EXPECT_FALSE(action("propertiesAction")->isEnabled());
+    QMenu *imageMenu = find<QMenu>("imageMenu");
+    imageMenu->popup(window.mapToGlobal(QPoint(10, 10)));
+    EXPECT_FALSE(action("viewImageAction")->isEnabled());
+    window.OnReleaseButton();
+    ASSERT_TRUE(waitForShots(window, 1));
+    imageMenu->hide();
+    EXPECT_TRUE(action("propertiesAction")->isEnabled());
+    EXPECT_TRUE(action("viewImageAction")->isEnabled());
+}
+
 TEST_F(ImageCommandsTest, MenusOfferTheImageCommandsWithACurrentImage)
 {
     CDezedoRavovadDlg &window = openAndShoot(1);
