@@ -507,6 +507,26 @@ TEST_F(ImageCommandsTest, CancelLeavesTheCommentAlone)
     EXPECT_EQ(file.readAll(), before);
 }
 
+TEST_F(ImageCommandsTest, ACommentThatCannotBeWrittenSaysSo)
+{
+    CDezedoRavovadDlg &window = openAndShoot(1);
+    // No longer an image the comment can go into.
+    QFile file(imagePath(1));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write("not a picture");
+    file.close();
+    EXPECT_TRUE(withDialog([&] { window.editComment(); }, [&](QDialog *dialog) {
+        dialog->findChild<QPlainTextEdit *>(QStringLiteral("commentEdit"))->setPlainText(QStringLiteral("lost?"));
+        QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("okButton")), Qt::LeftButton);
+    }));
+    ASSERT_EQ(m_prompts.shown.size(), 1u);
+    EXPECT_EQ(m_prompts.shown[0].icon, Prompts::Icon::Error);
+    EXPECT_EQ(m_prompts.shown[0].caption, QStringLiteral("Quillomat"));
+    EXPECT_EQ(m_prompts.shown[0].text, QStringLiteral("Error writing comment"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), QByteArray("not a picture"));
+}
+
 TEST_F(ImageCommandsTest, TheEditCommentMouseActionOpensTheEditorOverThePicture)
 {
     storeSetting("RightButtonAction", QStringLiteral("Edit Comment"));
