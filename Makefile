@@ -5,13 +5,14 @@
 #   make fuzz   run every fuzz target for FUZZ_SECONDS each (default 60) under ASan/UBSan
 #   make bench  build optimised and run the benchmarks
 #   make screenshot  the main window with the simulated camera, as docs/quillomat.png
+#   make deb    the Debian package, build-deb/quillomat_<version>_amd64.deb
 
 JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
 RUN_ARGS ?=
 CMAKE_GEN := -G Ninja
 
-.PHONY: all deps build run test asan fuzz bench screenshot clean
+.PHONY: all deps build run test asan fuzz bench screenshot deb clean
 
 all: build
 
@@ -46,6 +47,12 @@ bench: deps
 
 screenshot: build
 	./scripts/screenshot docs/quillomat.png
+
+# Only what the package installs, optimised, without the tests.
+deb: deps
+	cmake -S . -B build-deb $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DQUILLOMAT_TESTS=OFF -DQUILLOMAT_WERROR=ON
+	cmake --build build-deb -j $(JOBS)
+	cd build-deb && cpack -G DEB
 
 clean:
 	rm -rf build build-asan build-fuzz build-bench
