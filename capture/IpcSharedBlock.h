@@ -1,0 +1,37 @@
+// The named shared-memory object behind the IPC block, mapped for reading
+// and writing. Whichever side comes first creates it (mode 0600); the other
+// opens the same object.
+#ifndef QUILLOMAT_CAPTURE_IPCSHAREDBLOCK_H
+#define QUILLOMAT_CAPTURE_IPCSHAREDBLOCK_H
+
+#include <memory>
+#include <string>
+
+class IpcSharedBlock {
+public:
+    // Opens or creates `name` ("/Quillomat-<uid>"), grows it to the block's
+    // size when it is smaller (never shrinks it) and maps the block. Null,
+    // with the reason in `error`, when the object belongs to another user,
+    // is not a plain shared-memory object (a link, a FIFO), or cannot be
+    // opened, grown or mapped.
+    static std::unique_ptr<IpcSharedBlock> open(const std::string &name, std::string &error);
+
+    ~IpcSharedBlock();
+    IpcSharedBlock(const IpcSharedBlock &) = delete;
+    IpcSharedBlock &operator=(const IpcSharedBlock &) = delete;
+
+    unsigned char *bytes() const { return m_bytes; }
+
+    // Another process of the same user may shrink the object, after which
+    // touching the mapping would kill this process. Grows it back first;
+    // false when the block must not be touched now.
+    bool ensureWhole();
+
+private:
+    IpcSharedBlock(int fd, unsigned char *bytes) : m_fd(fd), m_bytes(bytes) {}
+
+    int m_fd;
+    unsigned char *m_bytes;
+};
+
+#endif
