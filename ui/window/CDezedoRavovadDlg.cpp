@@ -614,6 +614,13 @@ void CDezedoRavovadDlg::handleWindowCall(WindowCallEvent &call)
         onImageSavedNow(QString::fromStdString(call.text()));
         break;
     case WindowCall::EndReleaseInUi:
+        // The release never started: the lock taken for it is given back,
+        // or the camera's controls would stay locked until forced.
+        if (m_releaseLocked) {
+            if (m_camera)
+                m_camera->resetUILock();
+            m_releaseLocked = false;
+        }
         m_progress->setValue(0);
         m_cameraInfoText = call.text().empty() ? QString::fromStdString(call.first) : QStringLiteral("Unknown");
         updateControls();

@@ -153,6 +153,9 @@ private:
     void endOfRelease();
     void onNewJpeg(std::vector<uint8_t> bytes);
     void installPreview(const QImage &bitmap, const Histogram &histogram);
+    // The drawing part of installPreview: grid, picture, histogram, the
+    // compact layout's switch and the "Image Preview" window.
+    void showPreviewBitmap(const QImage &bitmap, const Histogram &histogram);
     void onImageSavedNow(const QString &path);
     void redrawHistogram();
     void updateTitle();

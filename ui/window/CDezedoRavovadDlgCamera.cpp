@@ -401,7 +401,7 @@ void CDezedoRavovadDlg::onCameraShutdown(uint32_t reason)
     default: break;
     }
     if (!text.isEmpty())
-        m_prompts->message(this, Prompts::Icon::Error, Prompts::programCaption(), text);
+        showErrorNow(text);
 }
 
 void CDezedoRavovadDlg::endOfRelease()
@@ -448,10 +448,8 @@ void CDezedoRavovadDlg::onNewJpeg(std::vector<uint8_t> bytes)
     }
 }
 
-void CDezedoRavovadDlg::installPreview(const QImage &bitmap, const Histogram &histogram)
+void CDezedoRavovadDlg::showPreviewBitmap(const QImage &bitmap, const Histogram &histogram)
 {
-    if (bitmap.isNull())
-        return;
     m_previewBitmap = bitmap;
     if (m_settings.displayGrid) {
         GridSettings grid;
@@ -461,16 +459,37 @@ void CDezedoRavovadDlg::installPreview(const QImage &bitmap, const Histogram &hi
         grid.gridColour = m_settings.gridColour;
         drawGrid(m_previewBitmap, grid);
     }
+    // Against the picture's right edge at 1:1. A portrait preview is taller
+    // than the picture: it is shown whole, reduced to the picture's height,
+    // rather than cut off.
     QPixmap shown(m_previewPicture->size());
     shown.fill(Qt::white);
     {
         QPainter painter(&shown);
-        painter.drawImage(0, 0, m_previewBitmap);
+        QSize size = m_previewBitmap.size();
+        if (size.height() > shown.height())
+            size.scale(shown.size(), Qt::KeepAspectRatio);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawImage(QRect(QPoint(shown.width() - size.width(), 0), size), m_previewBitmap);
     }
     m_previewPicture->setPixmap(shown);
     m_previewHoldsImage = true;
     m_histogram = histogram;
     redrawHistogram();
+    if (m_compactLayout && m_compactStack->currentWidget() != m_previewPicture)
+        m_compactStack->setCurrentWidget(m_previewPicture);
+    if (m_previewWindow->isPreviewVisible()) {
+        QString error;
+        m_previewWindow->showImage(m_heldJpeg.data(), m_heldJpeg.size(), static_cast<int>(m_settings.orientation),
+                                   error);
+    }
+}
+
+void CDezedoRavovadDlg::installPreview(const QImage &bitmap, const Histogram &histogram)
+{
+    if (bitmap.isNull())
+        return;
+    showPreviewBitmap(bitmap, histogram);
 
     QString status = QStringLiteral("Photo not saved");
     if (m_currentImage == -1) {
@@ -484,13 +503,6 @@ void CDezedoRavovadDlg::installPreview(const QImage &bitmap, const Histogram &hi
         }
     }
     m_statusLine->setText(status);
-    if (m_compactLayout && m_compactStack->currentWidget() != m_previewPicture)
-        m_compactStack->setCurrentWidget(m_previewPicture);
-    if (m_previewWindow->isPreviewVisible()) {
-        QString error;
-        m_previewWindow->showImage(m_heldJpeg.data(), m_heldJpeg.size(), static_cast<int>(m_settings.orientation),
-                                   error);
-    }
     updateTitle();
 }
 

@@ -273,30 +273,7 @@ bool CDezedoRavovadDlg::showSavedImage(int index)
     // The file's rotation is the one the orientation commands now work from.
     m_settings.orientation = static_cast<uint32_t>(rotation);
 
-    m_previewBitmap = bitmap;
-    if (m_settings.displayGrid) {
-        GridSettings grid;
-        grid.displayGrid = true;
-        grid.numHorzGridDivisions = static_cast<int>(m_settings.numHorzGridDivisions);
-        grid.numVertGridDivisions = static_cast<int>(m_settings.numVertGridDivisions);
-        grid.gridColour = m_settings.gridColour;
-        drawGrid(m_previewBitmap, grid);
-    }
-    QPixmap shown = blankPreview(m_previewPicture->size());
-    {
-        QPainter painter(&shown);
-        painter.drawImage(0, 0, m_previewBitmap);
-    }
-    m_previewPicture->setPixmap(shown);
-    m_previewHoldsImage = true;
-    m_histogram = histogram;
-    redrawHistogram();
-    if (m_compactLayout && m_compactStack->currentWidget() != m_previewPicture)
-        m_compactStack->setCurrentWidget(m_previewPicture);
-    if (m_previewWindow->isPreviewVisible()) {
-        QString viewError;
-        m_previewWindow->showImage(m_heldJpeg.data(), m_heldJpeg.size(), rotation, viewError);
-    }
+    showPreviewBitmap(bitmap, histogram);
 
     ImageInfo info(path);
     m_imageInfo->setPlainText(withCrLf(shotInfoText(info)));

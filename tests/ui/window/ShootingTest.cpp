@@ -397,3 +397,40 @@ TEST_F(ShootingTest, TheCommentIsWrittenIntoEachNewImage)
         GTEST_SKIP() << "exiftool is not installed";
     EXPECT_EQ(exiftool(m_images + QStringLiteral("/IMG_0001.JPG"), "UserComment"), "Studio B, test roll");
 }
+
+TEST_F(ShootingTest, APortraitPreviewIsShownWholeAgainstTheRightEdge)
+{
+    attachCamera("EOS D60", "mode=manual;tv=1/125;quality=small/fine");
+    CDezedoRavovadDlg &window = open();
+    action("portrait1Action")->trigger();
+    QTest::keyClick(&window, Qt::Key_F8);
+    ASSERT_TRUE(waitForShots(window, 1));
+    const QImage shown = find<QLabel>("previewPicture")->pixmap().toImage();
+    ASSERT_EQ(shown.size(), QSize(720, 480));
+    // Reduced to 320 x 480 at the right: white to its left, picture down to the bottom row.
+    EXPECT_EQ(shown.pixel(10, 240), qRgb(255, 255, 255));
+    EXPECT_EQ(shown.pixel(390, 240), qRgb(255, 255, 255));
+    bool bottomRowDrawn = false;
+    for (int x = 410; x < 720; x += 4)
+        bottomRowDrawn = bottomRowDrawn || shown.pixel(x, 479) != qRgb(255, 255, 255);
+    EXPECT_TRUE(bottomRowDrawn);
+}
+
+TEST_F(ShootingTest, AReleaseThatCannotStartGivesTheCameraBack)
+{
+    // The image folder is a file: the release cannot start.
+    QFile blocker(m_images);
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    attachCamera("EOS D60", "mode=manual;tv=1/125");
+    CDezedoRavovadDlg &window = open();
+    QTest::keyClick(&window, Qt::Key_F8);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !m_prompts.shown.empty(); }, 5000));
+    QTest::qWait(100);
+    EXPECT_FALSE(window.isBusy());
+    EXPECT_TRUE(find("releaseButton")->isEnabled());
+    // The camera's own controls answer again, and the window follows them.
+    EXPECT_EQ(camera("set tv 1/250").rfind("ok", 0), 0u);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return find<QComboBox>("tvList")->currentText() == QStringLiteral("1/250"); },
+                                5000));
+}
