@@ -2,8 +2,9 @@
 // shared block. quillomat-ipc, the tests and the benchmark use it; a client
 // in another language does the same from the README's description.
 //
-// An exchange: write the command (and its parameter or text) into the block,
-// call exchange(), then read the answer from the block.
+// An exchange: take the turn, write the command (and its parameter or text)
+// into the block, call exchange(), read the answer from the block, and give
+// the turn back.
 #ifndef QUILLOMAT_CAPTURE_IPCCLIENT_H
 #define QUILLOMAT_CAPTURE_IPCCLIENT_H
 
@@ -34,6 +35,12 @@ public:
     IpcClient &operator=(const IpcClient &) = delete;
 
     IpcBlockView block() const { return IpcBlockView(m_block->bytes()); }
+
+    // Clients take turns: one holds the block from filling in a command
+    // until it has read all it waits for (see IpcSharedBlock::lock). False
+    // when another client kept the block longer than `timeout` (zero: no limit).
+    bool beginTurn(std::chrono::milliseconds timeout) { return m_block->lock(timeout); }
+    void endTurn() { m_block->unlock(); }
 
     // Fills in command, parameter and text (false when the text is longer
     // than 767 bytes; the block is then left as it was).

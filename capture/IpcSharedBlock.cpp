@@ -5,8 +5,10 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -62,4 +64,23 @@ bool IpcSharedBlock::ensureWhole()
     if (info.st_size >= static_cast<off_t>(IpcBlock::kSize))
         return true;
     return ::ftruncate(m_fd, IpcBlock::kSize) == 0;
+}
+
+bool IpcSharedBlock::lock(std::chrono::milliseconds timeout)
+{
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+        if (::flock(m_fd, LOCK_EX | LOCK_NB) == 0)
+            return true;
+        if (errno != EWOULDBLOCK && errno != EINTR)
+            return false;
+        if (timeout.count() > 0 && std::chrono::steady_clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+}
+
+void IpcSharedBlock::unlock()
+{
+    ::flock(m_fd, LOCK_UN);
 }

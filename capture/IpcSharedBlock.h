@@ -4,6 +4,7 @@
 #ifndef QUILLOMAT_CAPTURE_IPCSHAREDBLOCK_H
 #define QUILLOMAT_CAPTURE_IPCSHAREDBLOCK_H
 
+#include <chrono>
 #include <memory>
 #include <string>
 
@@ -26,6 +27,12 @@ public:
     // touching the mapping would kill this process. Grows it back first;
     // false when the block must not be touched now.
     bool ensureWhole();
+
+    // Clients take turns on the block with an exclusive flock(2) on the
+    // object; Quillomat itself never takes it. Tries until `timeout` has
+    // passed (zero: for ever); false when another client kept it longer.
+    bool lock(std::chrono::milliseconds timeout);
+    void unlock();
 
 private:
     IpcSharedBlock(int fd, unsigned char *bytes) : m_fd(fd), m_bytes(bytes) {}

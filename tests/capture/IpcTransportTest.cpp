@@ -554,6 +554,23 @@ TEST_F(IpcSocketTest, AnotherUserIsNotServed)
     EXPECT_NE(m_log.lines.back().find("user 65534"), std::string::npos) << m_log.lines.back();
 }
 
+TEST_F(IpcSocketTest, ClientsTakeTurnsOnTheBlock)
+{
+    std::unique_ptr<IpcClient> first = client();
+    std::unique_ptr<IpcClient> second = client();
+    ASSERT_TRUE(first && second);
+    ASSERT_TRUE(first->beginTurn(1s));
+    EXPECT_FALSE(second->beginTurn(50ms)) << "the block is the first's";
+    std::thread waiting([&] { EXPECT_TRUE(second->beginTurn(0ms)); });
+    std::this_thread::sleep_for(50ms);
+    first->endTurn();
+    waiting.join();
+    EXPECT_FALSE(first->beginTurn(20ms));
+    second.reset();  // a client that ends gives its turn back
+    EXPECT_TRUE(first->beginTurn(1s));
+    first->endTurn();
+}
+
 TEST_F(IpcSocketTest, AClientWaitsForAServerThatNeverAnswersOnlyAsLongAsItSays)
 {
     std::unique_ptr<IpcClient> connected = client();

@@ -43,6 +43,28 @@ std::unique_ptr<IpcClient> connectTo(const IpcOptions &options, int &exitStatus)
     return client;
 }
 
+// The block's turn, held while this lives: other clients wait for it.
+class Turn {
+public:
+    Turn(IpcClient &client, std::chrono::milliseconds timeout) : m_client(client), m_held(client.beginTurn(timeout))
+    {
+        if (!m_held)
+            complain("another client kept the channel longer than the timeout");
+    }
+    ~Turn()
+    {
+        if (m_held)
+            m_client.endTurn();
+    }
+    Turn(const Turn &) = delete;
+    Turn &operator=(const Turn &) = delete;
+    bool held() const { return m_held; }
+
+private:
+    IpcClient &m_client;
+    bool m_held;
+};
+
 struct Asked {
     IpcAnswer answer;
     bool written = false;  // false: Quillomat wrote nothing (not a command)
@@ -113,6 +135,9 @@ int actionAsk(IpcOptions &options)
     if (!client)
         return exitStatus;
     const bool repeatable = options.code != static_cast<int32_t>(IpcCommand::Release);
+    const Turn turn(*client, options.timeout);
+    if (!turn.held())
+        return kExitNoAnswer;
     const std::optional<Asked> asked = ask(*client, options, repeatable, exitStatus);
     if (!asked)
         return exitStatus;
@@ -131,6 +156,10 @@ int actionRelease(IpcOptions &options)
     std::unique_ptr<IpcClient> client = connectTo(options, exitStatus);
     if (!client)
         return exitStatus;
+    // Held until the photo is in, so that no other client's answer covers its notification.
+    const Turn turn(*client, options.timeout);
+    if (!turn.held())
+        return kExitNoAnswer;
     const uint32_t before = client->answer().sequence;
     const std::optional<Asked> asked = ask(*client, options, false, exitStatus);
     if (!asked)
@@ -184,7 +213,13 @@ int actionWatch(IpcOptions &options)
     if (!client)
         return exitStatus;
     // The first exchange also makes Quillomat start writing its notifications.
-    const std::optional<Asked> asked = ask(*client, options, true, exitStatus);
+    std::optional<Asked> asked;
+    {
+        const Turn turn(*client, options.timeout);
+        if (!turn.held())
+            return kExitNoAnswer;
+        asked = ask(*client, options, true, exitStatus);
+    }
     if (!asked)
         return exitStatus;
     exitStatus = kExitSuccess;
