@@ -15,28 +15,6 @@
 
 namespace {
 
-bool haveExiftool()
-{
-    return std::system("exiftool -ver > /dev/null 2>&1") == 0;
-}
-
-// One tag of a file as exiftool prints it (-s3: the value alone).
-std::string exiftool(const QString &file, const char *tag)
-{
-    const std::string command = std::string("exiftool -s3 -") + tag + " '" + file.toStdString() + "' 2>/dev/null";
-    FILE *pipe = ::popen(command.c_str(), "r");
-    if (!pipe)
-        return {};
-    std::string out;
-    char buffer[256];
-    while (std::fgets(buffer, sizeof buffer, pipe))
-        out += buffer;
-    ::pclose(pipe);
-    while (!out.empty() && (out.back() == '\n' || out.back() == '\r'))
-        out.pop_back();
-    return out;
-}
-
 bool isAllWhite(const QImage &image)
 {
     for (int y = 0; y < image.height(); y += 7)

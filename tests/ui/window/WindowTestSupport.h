@@ -21,7 +21,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
+#include <string>
 
 inline QString text(const QWidget *widget)
 {
@@ -126,6 +129,29 @@ protected:
     RecordingPrompts m_prompts;
     std::unique_ptr<CDezedoRavovadDlg> m_window;
 };
+
+// exiftool, the independent reader of what the program writes into its files.
+inline bool haveExiftool()
+{
+    return std::system("exiftool -ver > /dev/null 2>&1") == 0;
+}
+
+// One tag of a file as exiftool prints it (-s3: the value alone).
+inline std::string exiftool(const QString &file, const char *tag)
+{
+    const std::string command = std::string("exiftool -s3 -") + tag + " '" + file.toStdString() + "' 2>/dev/null";
+    FILE *pipe = ::popen(command.c_str(), "r");
+    if (!pipe)
+        return {};
+    std::string out;
+    char buffer[256];
+    while (std::fgets(buffer, sizeof buffer, pipe))
+        out += buffer;
+    ::pclose(pipe);
+    while (!out.empty() && (out.back() == '\n' || out.back() == '\r'))
+        out.pop_back();
+    return out;
+}
 
 // Waits, processing events, until the window has saved `count` images and is idle again.
 inline bool waitForShots(const CDezedoRavovadDlg &window, size_t count, int timeoutMs = 15000)
