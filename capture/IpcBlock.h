@@ -130,7 +130,8 @@ public:
     {
         if (text.size() > IpcBlock::kMaxText || text.find('\0') != std::string_view::npos)
             return false;
-        std::memcpy(m_bytes + IpcBlock::kText, text.data(), text.size());
+        if (!text.empty())
+            std::memcpy(m_bytes + IpcBlock::kText, text.data(), text.size());
         m_bytes[IpcBlock::kText + text.size()] = 0;
         return true;
     }
