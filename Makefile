@@ -55,4 +55,4 @@ deb: deps
 	cd build-deb && cpack -G DEB
 
 clean:
-	rm -rf build build-asan build-fuzz build-bench
+	rm -rf build build-asan build-fuzz build-bench build-deb

@@ -18,6 +18,7 @@ public:
         Refusal,      // the exclamation mark: a request that cannot be done now
         Question,     // the question mark
         Information,
+        None,         // a plain notice
     };
 
     virtual ~Prompts() = default;

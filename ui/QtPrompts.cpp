@@ -13,6 +13,7 @@ QMessageBox::Icon boxIcon(Prompts::Icon icon)
     case Prompts::Icon::Refusal: return QMessageBox::Warning;
     case Prompts::Icon::Question: return QMessageBox::Question;
     case Prompts::Icon::Information: return QMessageBox::Information;
+    case Prompts::Icon::None: return QMessageBox::NoIcon;
     }
     return QMessageBox::NoIcon;
 }

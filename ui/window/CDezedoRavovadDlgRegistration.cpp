@@ -16,7 +16,7 @@ namespace {
 void showOutcome(Prompts &prompts, QWidget *parent, const RegistrationMessage &message)
 {
     // Success is a plain box with OK; the information box is the plainest the prompts offer.
-    prompts.message(parent, message.isError ? Prompts::Icon::Error : Prompts::Icon::Information,
+    prompts.message(parent, message.isError ? Prompts::Icon::Error : Prompts::Icon::None,
                     Prompts::programCaption(), QString::fromStdString(message.text));
 }
 

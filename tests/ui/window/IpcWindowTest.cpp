@@ -23,27 +23,6 @@
 
 namespace {
 
-bool haveExiftool()
-{
-    return std::system("exiftool -ver > /dev/null 2>&1") == 0;
-}
-
-std::string exiftool(const QString &file, const char *tag)
-{
-    const std::string command = std::string("exiftool -s3 -") + tag + " '" + file.toStdString() + "' 2>/dev/null";
-    FILE *pipe = ::popen(command.c_str(), "r");
-    if (!pipe)
-        return {};
-    std::string out;
-    char buffer[256];
-    while (std::fgets(buffer, sizeof buffer, pipe))
-        out += buffer;
-    ::pclose(pipe);
-    while (!out.empty() && (out.back() == '\n' || out.back() == '\r'))
-        out.pop_back();
-    return out;
-}
-
 struct ToolRun {
     int exitCode = -1;
     QString out;
