@@ -118,6 +118,9 @@ public:
 
     bool isConnected() const { return m_camera != nullptr; }
     bool isBusy() const { return m_busy; }
+    // Busy, or a release from the PC is on its way to the camera's release
+    // start (a self-timer can take seconds): no other release may start.
+    bool isReleasePending() const { return m_busy || m_releaseLocked; }
     bool isCompactLayout() const { return m_compactLayout; }
     Settings &settings() { return m_settings; }
     const std::vector<ImageEntry> &imageList() const { return m_imageList; }

@@ -32,7 +32,7 @@ public:
     bool isConnected() const override { return m_window.isConnected(); }
     // Also between the Release command and the camera's release start, so
     // that a second release cannot slip in.
-    bool isBusy() const override { return m_window.m_busy || m_window.m_releaseLocked; }
+    bool isBusy() const override { return m_window.isReleasePending(); }
     std::string cameraModelName() const override { return m_window.m_modelName.toStdString(); }
     std::string modeText() const override { return m_window.m_panel->modeText().toStdString(); }
     bool release() override;

@@ -14,7 +14,7 @@ class WindowTimeLapseHost : public TimeLapseHost {
 public:
     explicit WindowTimeLapseHost(CDezedoRavovadDlg &window) : m_window(window) {}
 
-    bool isBusy() const override { return m_window.isBusy(); }
+    bool isBusy() const override { return m_window.isReleasePending(); }
     bool isConnected() const override { return m_window.isConnected(); }
     void release() override { m_window.OnReleaseButton(); }
     bool ensureConnected() override { return m_window.ensureConnected(); }

@@ -227,3 +227,30 @@ TEST_F(TimeLapseWindowTest, TheCommandIsGrayedWithoutACameraAndWhileBusy)
 }
 
 }  // namespace
+
+TEST_F(TimeLapseWindowTest, ASelfTimerShotIsNotReleasedAgainBeforeItStarts)
+{
+    // The self-timer holds the shot for 1.5 s before the camera reports its
+    // release start; the next due second comes meanwhile.
+    attachCamera("EOS D60", "mode=manual;tv=1/125;quality=small/fine;drive=self-timer;exposurecap=1500");
+    open();
+    ASSERT_TRUE(m_window->isConnected());
+    withTimeLapse([&](CTimeLapseDlg &dialog) {
+        start(dialog, 2, 1);
+        ASSERT_TRUE(dialog.isRunning());
+        m_now = 1001;
+        ASSERT_TRUE(QTest::qWaitFor([&] { return m_window->isReleasePending(); }, 5000));
+        m_now = 1002;  // due again while the first shot is still in the self-timer
+        ASSERT_TRUE(waitForShots(*m_window, 1, 20000)) << status(dialog).toStdString();
+        EXPECT_TRUE(m_prompts.shown.empty()) << "released again during the self-timer";
+        QTest::qWait(100);  // a few ticks see the window idle in that second
+        m_now = 1003;  // the late shot follows once the first has ended
+        ASSERT_TRUE(waitForShots(*m_window, 2, 20000))
+            << "status '" << status(dialog).toStdString() << "' taken " << dialog.shotsTaken() << " pending "
+            << m_window->isReleasePending() << " running " << dialog.isRunning();
+        m_now = 1004;
+        ASSERT_TRUE(QTest::qWaitFor([&] { return status(dialog) == kCompleted; }, 5000)) << status(dialog).toStdString();
+    });
+    EXPECT_EQ(savedNames(), (QStringList{QStringLiteral("IMG_0001.JPG"), QStringLiteral("IMG_0002.JPG")}));
+    EXPECT_TRUE(m_prompts.shown.empty()) << m_prompts.shown[0].text.toStdString();
+}
