@@ -28,6 +28,7 @@ CameraModel CameraModel::byName(const std::string &name)
         model.small = {1080, 720};
         model.firmware = "1.0.6";
         model.serialNumber = (0x45u << 16) | 12345u;
+        model.usbProduct = 0x3044;
         return model;
     }
     model.isD60 = true;
@@ -39,6 +40,8 @@ CameraModel CameraModel::byName(const std::string &name)
     model.serialNumber = 560104321u;
     if (name == "EOS D60")
         model.modelId = 0x01168000;
+    else if (name == "EOS 10D")
+        model.usbProduct = 0x3083;
     else if (name == "EOS-1D")
         model.modelId = 0x01100000;
     else if (name == "PowerShot G2")

@@ -23,6 +23,7 @@ struct CameraModel {
     ImageSize small;
     std::string firmware;          // "1.0.3"
     uint32_t serialNumber = 0;
+    uint16_t usbProduct = 0x3060;  // with Canon's vendor id 0x04a9
 
     // "Canon EOS D60": the EXIF Model text.
     std::string exifModel() const { return "Canon " + name; }

@@ -1,11 +1,14 @@
 #include "SimCamera.h"
 
+#include "CardFolder.h"
+
 #include "ExposureTables.h"
 
 #include <psError.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 
@@ -61,6 +64,7 @@ std::chrono::milliseconds capped(double seconds, std::chrono::milliseconds cap)
 SimCamera::SimCamera(SimConfig config) : m_config(std::move(config))
 {
     m_present = m_config.attached;
+    m_clockOffset = m_config.clockOffset;
     m_lastActivity = std::chrono::steady_clock::now();
     // The property table is the camera's own; its bytes only have to be stable.
     m_propertyTable.assign(m_config.propertyCount * 4 + PS_PROPERTY_TABLE_HEADER_SIZE, 0);
@@ -364,7 +368,13 @@ bool SimCamera::startRelease(bool fromCamera, std::string *error, psResult *resu
     if (!toPc) {
         if (result)
             *result = 0;
-        return !afFailure || refuse(0, "the camera could not focus");
+        if (afFailure)
+            return refuse(0, "the camera could not focus");
+        if (m_card) {
+            lock.unlock();
+            storeOnCard(plan, makeShotImages(plan));
+        }
+        return true;
     }
     const uint32_t sequence = m_nextSequenceId++ << PS_SEQUENCE_ID_SHIFT;
     m_releaseInProgress = true;
@@ -419,6 +429,8 @@ void SimCamera::runRelease(ShotPlan plan, uint32_t sequence, uint16_t flags, boo
         while (m_shots.size() > kKeptShots)
             m_shots.pop_front();
     }
+    if (flags & PS_TRANSFER_TO_CARD)
+        storeOnCard(plan, *images);
     if ((flags & PS_TRANSFER_THUMBNAIL_TO_PC) && !loseEvent(m_config.lostThumbnails)) {
         const psImageEventRecord record =
             imageRecord(sequence, images->format, images->thumbnail.size(),
@@ -817,6 +829,64 @@ void SimCamera::workerLoop()
     // Jobs never run count as done, so nobody waits for them.
     m_jobsDone = m_jobsPosted;
     m_changed.notify_all();
+}
+
+void SimCamera::attachCard(std::shared_ptr<CardFolder> card)
+{
+    std::lock_guard lock(m_mutex);
+    m_card = std::move(card);
+    if (m_card)
+        m_config.counter = m_card->nextFileNumber();
+}
+
+void SimCamera::onCardWritten(std::function<void(const std::vector<std::string> &)> observer)
+{
+    std::lock_guard lock(m_mutex);
+    m_cardWritten = std::move(observer);
+}
+
+void SimCamera::storeOnCard(const ShotPlan &plan, const ShotImages &images)
+{
+    std::shared_ptr<CardFolder> card;
+    std::function<void(const std::vector<std::string> &)> observer;
+    {
+        std::lock_guard lock(m_mutex);
+        card = m_card;
+        observer = m_cardWritten;
+    }
+    if (!card)
+        return;
+    std::vector<std::string> written;
+    std::string error;
+    if (!card->store(plan, images, &written, &error))
+        std::fprintf(stderr, "quillomat-simcam: the card could not take the shot: %s\n", error.c_str());
+    if (observer && !written.empty())
+        observer(written);
+}
+
+void SimCamera::setOwner(const std::string &owner)
+{
+    std::lock_guard lock(m_mutex);
+    m_config.owner = owner;
+}
+
+void SimCamera::setCameraClock(int64_t localSeconds)
+{
+    std::lock_guard lock(m_mutex);
+    m_config.clock.reset();
+    m_clockOffset = localSeconds - pcLocalTime();
+}
+
+int64_t SimCamera::cameraClock()
+{
+    std::lock_guard lock(m_mutex);
+    return cameraTime();
+}
+
+int64_t SimCamera::clockOffset() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_clockOffset;
 }
 
 } // namespace simcam

@@ -8,6 +8,7 @@
 #define QUILLOMAT_SIMCAM_SIMCAMERA_H
 
 #include "ShotImages.h"
+#include "ShotPlan.h"
 #include "SimConfig.h"
 
 #include <psLLAPI.h>
@@ -25,6 +26,7 @@
 
 namespace simcam {
 
+class CardFolder;
 class SettingsDialogLoader;
 
 class SimCamera {
@@ -74,6 +76,18 @@ public:
     // Waits until the device's thread has delivered everything queued so far.
     void waitIdle();
 
+    // A card on disk: every shot meant for the card is written there, and
+    // the file numbers continue after the card's highest.
+    void attachCard(std::shared_ptr<CardFolder> card);
+    // Called (on the thread that wrote them) with the card paths of each shot written to the card.
+    void onCardWritten(std::function<void(const std::vector<std::string> &files)> observer);
+    void setOwner(const std::string &owner);
+    // Sets the running clock to the camera-local time given (seconds).
+    void setCameraClock(int64_t localSeconds);
+    int64_t clockOffset() const;
+    // The camera's running clock (camera-local seconds).
+    int64_t cameraClock();
+
     CameraState state() const;
     SimConfig config() const;
     bool present() const;
@@ -99,6 +113,7 @@ private:
     bool startRelease(bool fromCamera, std::string *error, psResult *result);
     void runRelease(ShotPlan plan, uint32_t sequence, uint16_t flags, bool afFailure);
     void runWarning();
+    void storeOnCard(const ShotPlan &plan, const ShotImages &images);
     bool loseEvent(uint32_t &remaining);                  // takes m_mutex; counts one down
     void postLockStatus(uint32_t status);                 // m_mutex held
     void post(std::function<void()> job);                 // m_mutex held
@@ -138,6 +153,8 @@ private:
     uint32_t m_shotsTaken = 0;
     int64_t m_clockOffset = 0;   // seconds the running clock was set away from the PC's
     std::deque<StoredShot> m_shots;
+    std::shared_ptr<CardFolder> m_card;
+    std::function<void(const std::vector<std::string> &)> m_cardWritten;
     int m_warningAnswer = -1;   // -1 pending, 0 powered off, 1 stayed awake
 };
 

@@ -386,6 +386,12 @@ bool SimConfig::applyKey(const std::string &rawKey, const std::string &value, st
         cardShots = static_cast<uint32_t>(*v);
         return true;
     }
+    if (key == "cardfolder") {
+        if (trim(value).empty() || trim(value)[0] != '/')
+            return bad();
+        cardFolder = trim(value);
+        return true;
+    }
     if (key == "counter") {
         const auto v = parseNumber(trim(value));
         if (!v || *v < 1 || *v > 9999)

@@ -36,6 +36,8 @@ struct SimConfig {
     bool afFailure = false;               // the lens cannot focus: releases give no image
     bool menuOpen = false;                // the LCD menu is open: the controls cannot be locked
     std::optional<int64_t> clock;         // fixed camera clock (seconds, camera local), else now
+    int64_t clockOffset = 0;              // seconds the running clock was set away from the PC's
+    std::string cardFolder;               // the card as a folder on disk (a served camera's); empty: default
     uint16_t capabilityVersion = 0x0600;
     uint32_t propertyCount = 48;
     bool control = false;                 // listen for quillomat-simcam on a Unix socket

@@ -2,6 +2,7 @@
 // buttons, dial, covers and cable a real camera has) through the program's
 // control socket, and writes the camera's sample files.
 #include "FixtureSet.h"
+#include "ServeCommand.h"
 #include "SimConfig.h"
 #include "SimControl.h"
 
@@ -26,7 +27,8 @@ void printUsage(FILE *out)
 {
     std::fprintf(out,
                  "usage: quillomat-simcam [--socket PATH] <command> [arguments]\n"
-                 "       quillomat-simcam generate --out DIR\n\n"
+                 "       quillomat-simcam generate --out DIR\n"
+                 "       quillomat-simcam serve   (a camera on the emulated USB cable until stopped)\n\n"
                  "Commands for the camera of a running program (started with QUILLOMAT_SIMCAM=control=1):\n%s",
                  simcam::controlCommandHelp());
 }
@@ -116,5 +118,7 @@ int main(int argc, char **argv)
     }
     if (options.words[0] == "generate")
         return actionGenerate(options);
+    if (options.words[0] == "serve" && options.words.size() == 1)
+        return serveCamera(options.socketPath);
     return actionSend(options);
 }

@@ -1,0 +1,251 @@
+// The served simulated camera, reached by Debian's own gphoto2 and canon
+// driver over our port library: detection, settings, the card's files, and
+// a cable that is pulled or already taken.
+#include "UsbCable.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char **environ;
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct CommandRun {
+    int status = -1;
+    std::string output;
+};
+
+class ServedCameraTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        static int counter = 0;
+        m_dir = fs::path(QUILLOMAT_TEST_BINARY_DIR) / "test-home" /
+                ("usb-" + std::to_string(getpid()) + "-" + std::to_string(++counter));
+        fs::remove_all(m_dir);
+        fs::create_directories(m_dir / "run");
+        fs::create_directories(m_dir / "out");
+        fs::permissions(m_dir / "run", fs::perms::owner_all, fs::perm_options::replace);
+    }
+
+    void TearDown() override
+    {
+        stop();
+        std::ifstream log(m_dir / "serve.err");
+        const std::string text((std::istreambuf_iterator<char>(log)), std::istreambuf_iterator<char>());
+        EXPECT_EQ(text.find("unimplemented"), std::string::npos) << text;
+        fs::remove_all(m_dir);
+    }
+
+    std::string environment() const
+    {
+        return "env LANG=C XDG_RUNTIME_DIR=" + (m_dir / "run").string() + " XDG_DATA_HOME=" + m_dir.string() +
+               " IOLIBS=" QUILLOMAT_IOLIBS_DIR " CAMLIBS=" QUILLOMAT_CAMLIBS_DIR " QUILLOMAT_SIMCAM='" + m_config +
+               "' ";
+    }
+
+    CommandRun run(const std::string &command) const
+    {
+        CommandRun result;
+        const std::string line = "cd " + (m_dir / "out").string() + " && " + environment() + command + " 2>&1";
+        FILE *pipe = popen(line.c_str(), "r");
+        if (!pipe)
+            return result;
+        std::array<char, 4096> buffer{};
+        size_t got = 0;
+        while ((got = fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
+            result.output.append(buffer.data(), got);
+        result.status = pclose(pipe);
+        return result;
+    }
+
+    CommandRun gphoto(const std::string &arguments) const { return run("gphoto2 " + arguments); }
+    CommandRun simcam(const std::string &arguments) const { return run(QUILLOMAT_SIMCAM_TOOL " " + arguments); }
+
+    std::string current(const std::string &setting) const
+    {
+        const CommandRun result = gphoto("--get-config " + setting);
+        const size_t at = result.output.find("Current: ");
+        if (at == std::string::npos)
+            return "(none) " + result.output;
+        return result.output.substr(at + 9, result.output.find('\n', at) - at - 9);
+    }
+
+    void serve(const std::string &config = {})
+    {
+        m_config = config;
+        const std::string line = "exec " + environment() + QUILLOMAT_SIMCAM_TOOL " serve >" + (m_dir / "serve.out").string() +
+                                 " 2>" + (m_dir / "serve.err").string();
+        const char *argv[] = {"/bin/sh", "-c", line.c_str(), nullptr};
+        ASSERT_EQ(posix_spawn(&m_server, "/bin/sh", nullptr, nullptr, const_cast<char **>(argv), environ), 0);
+        const fs::path cable = m_dir / "run" / "quillomat-simcam.usb";
+        for (int i = 0; i < 200 && !(fs::exists(cable) && fs::exists(m_dir / "run" / "quillomat-simcam.sock")); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(25));
+        ASSERT_TRUE(fs::exists(cable)) << "the camera was not served";
+    }
+
+    void stop()
+    {
+        if (m_server <= 0)
+            return;
+        kill(m_server, SIGTERM);
+        int status = 0;
+        waitpid(m_server, &status, 0);
+        m_server = -1;
+    }
+
+    fs::path card() const { return m_dir / "quillomat-simcam" / "card" / "DCIM" / "100CANON"; }
+
+    fs::path m_dir;
+    std::string m_config;
+    pid_t m_server = -1;
+};
+
+TEST_F(ServedCameraTest, AutoDetectListsTheServedModelOnAUsbPort)
+{
+    struct Case {
+        const char *config;
+        const char *listed;
+    };
+    for (const Case &c : {Case{"", "Canon EOS D60"}, Case{"model=EOS D30", "Canon EOS D30"},
+                          Case{"model=EOS 10D", "Canon EOS 10D"}}) {
+        serve(c.config);
+        const CommandRun result = gphoto("--auto-detect");
+        EXPECT_NE(result.output.find(c.listed), std::string::npos) << result.output;
+        EXPECT_NE(result.output.find("usb:"), std::string::npos) << result.output;
+        stop();
+    }
+    EXPECT_EQ(gphoto("--auto-detect").output.find("Canon"), std::string::npos) << "nothing served, nothing found";
+}
+
+TEST_F(ServedCameraTest, ReadsTheCameraSettingsThroughTheDriver)
+{
+    serve();
+    // 0x18 is the camera's 0 EV; libgphoto2 knows it only as a PowerShot code and says so.
+    const std::vector<std::pair<std::string, std::string>> expected = {
+        {"firmwareversion", "1.0.3.0"}, {"ownername", "Quillomat"},       {"shutterspeed", "1/125"},
+        {"aperture", "8"},              {"iso", "100"},                   {"imageformat", "Large Fine JPEG"},
+        {"exposurecompensation", "Unknown"}, {"beep", "Beep on"},        {"model", "Canon EOS D60"},
+    };
+    for (const auto &[setting, value] : expected)
+        EXPECT_EQ(current(setting), value) << setting;
+}
+
+TEST_F(ServedCameraTest, SettingsWrittenThroughTheDriverOutliveTheConnectionAndTheCamera)
+{
+    serve();
+    const CommandRun set = gphoto("--set-config shutterspeed=1/250 --set-config aperture=5.6 --set-config iso=1600 "
+                           "--set-config imageformat=RAW --set-config beep='Beep off' --set-config ownername=Ada");
+    ASSERT_EQ(set.status, 0) << set.output;
+    stop();
+    serve();
+    const std::vector<std::pair<std::string, std::string>> expected = {
+        {"shutterspeed", "1/250"}, {"aperture", "5.6"}, {"iso", "1600"},
+        {"imageformat", "RAW"},    {"beep", "Beep off"}, {"ownername", "Ada"},
+    };
+    for (const auto &[setting, value] : expected)
+        EXPECT_EQ(current(setting), value) << setting;
+    // libgphoto2's "1600" is code 0x68, which a D60 takes as ISO 1000.
+    const CommandRun status = simcam("status");
+    EXPECT_NE(status.output.find("iso 1000"), std::string::npos) << status.output;
+    EXPECT_NE(status.output.find("tv 1/250"), std::string::npos) << status.output;
+}
+
+TEST_F(ServedCameraTest, ADialTurnedOnTheCameraShowsInTheNextRead)
+{
+    serve();
+    EXPECT_EQ(current("shutterspeed"), "1/125");
+    ASSERT_EQ(simcam("set tv 1/500").status, 0);
+    ASSERT_EQ(simcam("set av 11").status, 0);
+    EXPECT_EQ(current("shutterspeed"), "1/500");
+    EXPECT_EQ(current("aperture"), "11");
+}
+
+TEST_F(ServedCameraTest, ListsDownloadsAndDeletesTheImagesTheCameraMade)
+{
+    serve("tv=1/60");
+    ASSERT_EQ(simcam("shutter").status, 0);
+    ASSERT_EQ(simcam("set quality raw").status, 0);
+    ASSERT_EQ(simcam("shutter").status, 0);
+    ASSERT_TRUE(fs::exists(card() / "IMG_0001.JPG"));
+    ASSERT_TRUE(fs::exists(card() / "CRW_0002.THM"));
+
+    const CommandRun list = gphoto("--list-files");
+    EXPECT_NE(list.output.find("IMG_0001.JPG"), std::string::npos) << list.output;
+    EXPECT_NE(list.output.find("CRW_0002.CRW"), std::string::npos) << list.output;
+
+    const CommandRun get = gphoto("--folder /DCIM/100CANON --get-file 1-2 --get-thumbnail 1-2");
+    ASSERT_EQ(get.status, 0) << get.output;
+    for (const char *name : {"IMG_0001.JPG", "CRW_0002.CRW"}) {
+        std::ifstream downloaded(m_dir / "out" / name, std::ios::binary), original(card() / name, std::ios::binary);
+        const std::string a((std::istreambuf_iterator<char>(downloaded)), std::istreambuf_iterator<char>());
+        const std::string b((std::istreambuf_iterator<char>(original)), std::istreambuf_iterator<char>());
+        EXPECT_TRUE(!a.empty() && a == b) << name << " differs from the card's";
+    }
+    const CommandRun thumbnails = run("exiftool -T -ImageSize thumb_IMG_0001.jpg thumb_CRW_0002.jpg");
+    EXPECT_EQ(thumbnails.output, "160x120\n160x120\n") << thumbnails.output;
+    // The card lists in name order: CRW_0002.CRW is file 1, IMG_0001.JPG file 2.
+    const CommandRun exif = gphoto("--folder /DCIM/100CANON --show-exif 2");
+    EXPECT_NE(exif.output.find("Canon EOS D60"), std::string::npos) << exif.output;
+    EXPECT_NE(exif.output.find("1/60"), std::string::npos) << exif.output;
+
+    ASSERT_EQ(gphoto("--folder /DCIM/100CANON --delete-file 1").status, 0);
+    EXPECT_FALSE(fs::exists(card() / "CRW_0002.CRW"));
+    EXPECT_FALSE(fs::exists(card() / "CRW_0002.THM"));
+    EXPECT_TRUE(fs::exists(card() / "IMG_0001.JPG"));
+}
+
+TEST_F(ServedCameraTest, APulledCableIsAVanishedDeviceUntilReconnected)
+{
+    serve();
+    ASSERT_EQ(simcam("unplug").status, 0);
+    EXPECT_EQ(gphoto("--auto-detect").output.find("Canon"), std::string::npos);
+    EXPECT_NE(gphoto("--get-config iso").status, 0);
+    ASSERT_EQ(simcam("reconnect").status, 0);
+    EXPECT_EQ(current("iso"), "100");
+}
+
+TEST_F(ServedCameraTest, ASecondHostCannotClaimTheCamera)
+{
+    serve();
+    // The first host: a port opened on the cable and kept open.
+    const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const std::string path = (m_dir / "run" / "quillomat-simcam.usb").string();
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", path.c_str());
+    ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+    simcam::cable::Request claim{};
+    claim.op = static_cast<uint8_t>(simcam::cable::Op::Claim);
+    simcam::cable::Answer answer{};
+    ASSERT_TRUE(simcam::cable::sendAll(fd, &claim, sizeof claim));
+    ASSERT_TRUE(simcam::cable::receiveAll(fd, &answer, sizeof answer));
+    ASSERT_EQ(answer.status, simcam::cable::Ok);
+
+    const CommandRun second = gphoto("--get-config iso");
+    EXPECT_NE(second.status, 0);
+    EXPECT_NE(second.output.find("Could not claim the USB device"), std::string::npos) << second.output;
+    close(fd);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(current("iso"), "100") << "the camera is free again once the first host lets go";
+}
+
+} // namespace
