@@ -889,4 +889,35 @@ int64_t SimCamera::clockOffset() const
     return m_clockOffset;
 }
 
+void SimCamera::unplugAfter(uint64_t bytes)
+{
+    std::lock_guard lock(m_mutex);
+    m_unplugAfter = bytes;
+}
+
+bool SimCamera::crossCable(uint64_t *bytes)
+{
+    std::lock_guard lock(m_mutex);
+    if (m_unplugAfter == 0)
+        return m_present;
+    if (*bytes < m_unplugAfter) {
+        m_unplugAfter -= *bytes;
+        return m_present;
+    }
+    *bytes = m_unplugAfter;
+    m_unplugAfter = 0;
+    if (m_present)
+        postShutdown(PS_SHUTDOWN_DISCONNECTED);
+    return false;
+}
+
+std::shared_ptr<const ShotImages> SimCamera::releasedShot(uint32_t sequence) const
+{
+    std::lock_guard lock(m_mutex);
+    for (const StoredShot &shot : m_shots)
+        if (shot.sequence == sequence)
+            return shot.images;
+    return nullptr;
+}
+
 } // namespace simcam

@@ -69,6 +69,11 @@ public:
     void loseFullViewEvents(uint32_t count);
     bool turnDial(const std::string &mode, std::string *error);
     void shutdown(uint32_t reason);        // CF cover, battery cover, auto power-off, cable
+    // The cable is pulled once so many more bytes of a transfer have crossed it.
+    void unplugAfter(uint64_t bytes);
+    // Counts bytes that crossed the cable; false (and the cable pulled) once
+    // the set number has gone: the caller sends only the bytes allowed.
+    bool crossCable(uint64_t *bytes);
     void reconnect();
     // Sends the about-to-power-off warning and waits for the answer: true if
     // the program kept the camera awake, false if it powered off.
@@ -87,6 +92,8 @@ public:
     int64_t clockOffset() const;
     // The camera's running clock (camera-local seconds).
     int64_t cameraClock();
+    // The images of a release the PC may still fetch (null when unknown).
+    std::shared_ptr<const ShotImages> releasedShot(uint32_t sequence) const;
 
     CameraState state() const;
     SimConfig config() const;
@@ -154,6 +161,7 @@ private:
     int64_t m_clockOffset = 0;   // seconds the running clock was set away from the PC's
     std::deque<StoredShot> m_shots;
     std::shared_ptr<CardFolder> m_card;
+    uint64_t m_unplugAfter = 0;   // bytes left before the cable is pulled; 0: never
     std::function<void(const std::vector<std::string> &)> m_cardWritten;
     int m_warningAnswer = -1;   // -1 pending, 0 powered off, 1 stayed awake
 };

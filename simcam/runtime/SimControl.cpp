@@ -52,7 +52,8 @@ const char *controlCommandHelp()
            "battery-cover           open the battery cover\n"
            "power-off               auto power-off\n"
            "warn                    warn that the camera is about to power off\n"
-           "unplug                  pull the USB cable\n"
+           "unplug [after BYTES]    pull the USB cable (at once, or once so many bytes\n"
+           "                        of a transfer have crossed it)\n"
            "reconnect               plug the camera in again\n"
            "card <shots>|none       put in a card with room for that many shots, or take it out\n"
            "af-fail on|off          the lens cannot focus\n"
@@ -108,7 +109,16 @@ std::string runControlCommand(const std::string &line)
         return ok();
     }
     if (command == "unplug") {
-        camera->shutdown(PS_SHUTDOWN_DISCONNECTED);
+        if (rest.empty()) {
+            camera->shutdown(PS_SHUTDOWN_DISCONNECTED);
+            return ok();
+        }
+        std::istringstream words(rest);
+        std::string after;
+        unsigned long long bytes = 0;
+        if (!(words >> after >> bytes) || after != "after" || bytes == 0)
+            return error("usage: unplug [after BYTES]");
+        camera->unplugAfter(bytes);
         return ok();
     }
     if (command == "reconnect") {

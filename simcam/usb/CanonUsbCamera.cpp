@@ -3,6 +3,8 @@
 #include "CardFolder.h"
 #include "SimCamera.h"
 
+#include <psError.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -41,6 +43,7 @@ constexpr uint8_t kStorageControl = 0x11;
 
 // Status words at 0x50 of a reply.
 constexpr uint32_t kStatusFileNotFound = 0x02000022;
+constexpr uint32_t kStatusCardFull = 0x0200002a;
 constexpr uint32_t kStatusLockFailed = 0x02000081;
 constexpr uint32_t kStatusUnlockFailed = 0x02000082;
 constexpr uint32_t kStatusNoCaptureMode = 0x02000085;
@@ -50,6 +53,7 @@ constexpr uint32_t kStatusNoCard = 0x02000087;
 // Remote-control subcommands (first payload word of "remote camera control").
 constexpr uint32_t kControlInit = 0x00;
 constexpr uint32_t kControlExit = 0x01;
+constexpr uint32_t kControlRelease = 0x04;
 constexpr uint32_t kControlSetParams = 0x07;
 constexpr uint32_t kControlSetTransferMode = 0x09;
 constexpr uint32_t kControlGetParams = 0x0a;
@@ -63,6 +67,26 @@ constexpr uint8_t kAttrFolder = 0x10;
 constexpr uint8_t kAttrNotDownloaded = 0x20;
 constexpr uint8_t kAttrRecursedFolder = 0x80;
 constexpr const char *kDrive = "D:";
+
+// Interrupt packets of a release: the type at byte 4; a 0x0a packet's
+// subcode at byte 12; an image's key at 12 and size at 17.
+constexpr uint8_t kPacketStatus = 0x0a;
+constexpr uint8_t kPacketThumbnailSize = 0x08;
+constexpr uint8_t kPacketFullImageSize = 0x0c;
+constexpr uint8_t kPacketWrittenToCard = 0x0e;
+constexpr uint8_t kPacketReleaseDone = 0x0f;
+constexpr uint8_t kStatusReleaseStarted = 0x1c;
+constexpr uint8_t kStatusImagesReady = 0x1d;
+constexpr uint8_t kStatusPhotographicFailure = 0x0a;
+constexpr uint32_t kFailureNoFocus = 0x01;
+constexpr size_t kPacketSize = 0x10;
+constexpr size_t kImagePacketSize = 0x17;
+// The host's transfer-mode bits.
+constexpr uint8_t kModeToCard = 0x0c;   // thumbnail or full image to the card
+constexpr uint8_t kModeToPc = 0x03;
+// What a captured-image request asks for.
+constexpr uint32_t kCapturedThumbnail = 1;
+constexpr uint32_t kCapturedFullImage = 2;
 
 constexpr uint32_t kPowerGood = 6;
 constexpr uint32_t kPowerOnBattery = 0x20;
@@ -114,9 +138,37 @@ int64_t localOffset(int64_t when)
     return local.tm_gmtoff;
 }
 
-psResult ignoreEvent(uint32_t, const void *, uint32_t, void *)
+Bytes packet(uint8_t type, size_t size = kPacketSize)
 {
-    return 0;
+    Bytes bytes(size, 0);
+    put32(bytes, 0, static_cast<uint32_t>(size));
+    bytes[4] = type;
+    return bytes;
+}
+
+Bytes statusPacket(uint8_t subcode, uint32_t code = 0)
+{
+    Bytes bytes = packet(kPacketStatus, kPacketSize + 4);
+    bytes[12] = subcode;
+    put32(bytes, 16, code);
+    return bytes;
+}
+
+Bytes imagePacket(uint8_t type, uint32_t key, uint32_t size)
+{
+    Bytes bytes = packet(type, kImagePacketSize);
+    put32(bytes, 12, key);
+    put32(bytes, 17, size);
+    return bytes;
+}
+
+uint32_t releaseRefusal(psResult result)
+{
+    switch (psErrorCode(result)) {
+    case psERR_DEVICE_NO_DISK: return kStatusNoCard;
+    case psERR_FILE_DISK_FULL_ERROR: return kStatusCardFull;
+    default: return kStatusNoCaptureMode;
+    }
 }
 
 // Reply lengths, as fixed by the camera for each command.
@@ -141,6 +193,7 @@ constexpr CommandKind kCommands[] = {
     {0x05, kCameraControl, kFixedLength, "change owner", 0x54},
     {0x0a, kCameraControl, kFixedLength, "power supply status", 0x58},
     {0x13, kCameraControl, kFixedLength, "remote camera control", 0x40},
+    {0x17, kCameraControl, kVariableLength, "download a captured image", 0x40},
     {0x1b, kCameraControl, kFixedLength, "EOS lock keys", 0x54},
     {0x1c, kCameraControl, kFixedLength, "EOS unlock keys", 0x54},
     {0x1d, kCameraControl, kFixedLength, "EOS get body ID", 0x58},
@@ -155,6 +208,7 @@ struct ControlKind {
 constexpr ControlKind kControls[] = {
     {kControlInit, "camera control init", 0x1c},
     {kControlExit, "exit release control", 0x1c},
+    {kControlRelease, "release shutter", 0x1c},
     {kControlSetParams, "set release params", 0x1c},
     {kControlSetTransferMode, "set transfer mode", 0x1c},
     {kControlGetParams, "get release params", 0x4c},
@@ -200,15 +254,18 @@ bool CanonUsbCamera::attach()
     psPortDescrip port{};
     port.portType = PS_PORT_TYPE_USB;
     std::snprintf(port.portName, sizeof port.portName, "usb");
-    if (m_camera->open(&port, ignoreEvent, this, &m_device) != 0) {
+    if (m_camera->open(&port, onEvent, this, &m_device) != 0) {
         m_device = 0;
         return false;
     }
+    m_camera->onCardWritten([this](const std::vector<std::string> &) { cardWritten(); });
     m_awake = false;
     m_bulkIn.clear();
     m_bulkOffset = 0;
     std::lock_guard lock(m_mutex);
     m_interrupts.clear();
+    m_release = {};
+    m_transferMode = 0;
     return true;
 }
 
@@ -220,6 +277,7 @@ void CanonUsbCamera::detach()
     m_camera->unlock(m_device);
     m_camera->releaseControl(m_device, PS_RC_LEAVE, 0, nullptr, 0, nullptr);
     m_camera->close(m_device);
+    m_camera->onCardWritten(nullptr);
     m_device = 0;
 }
 
@@ -432,6 +490,9 @@ CanonUsbCamera::Reply CanonUsbCamera::dispatch(const Command &command, bool *kno
             break;
         case 0x13:
             return remoteControl(command, replyLength);
+        case 0x17:
+            reply.data = capturedImage(command);
+            break;
         case 0x1b:
             if (m_camera->lock(m_device, PS_LOCK_MODE_UI) != 0)
                 reply.status = kStatusLockFailed;
@@ -536,9 +597,21 @@ CanonUsbCamera::Reply CanonUsbCamera::remoteControl(const Command &command, uint
             reply.status = kStatusBadParameters;
             return reply;
         }
-        const uint8_t flags[4] = {command.payload[8], 0, 0, 0};
+        // The card bits come as a pair in the camera's own word.
+        const uint8_t mode = command.payload[8];
+        const uint8_t flags[4] = {static_cast<uint8_t>((mode & kModeToPc) | ((mode & kModeToCard) ? kModeToCard : 0)),
+                                  0, 0, 0};
+        {
+            std::lock_guard lock(m_mutex);
+            m_transferMode = flags[0];
+        }
         return failed(m_camera->releaseControl(m_device, PS_RC_SET_TRANSFER_FLAGS, sizeof flags, flags, 0, nullptr),
                       kStatusBadParameters);
+    }
+    case kControlRelease: {
+        const Reply released = release();
+        reply.status = released.status;
+        return reply;
     }
     case kControlGetAvailableShot: {
         uint32_t shots = 0;
@@ -635,6 +708,102 @@ CanonUsbCamera::Reply CanonUsbCamera::deleteFile(const Command &command)
     else if (!relative || name->empty() || !m_card->remove(*relative))
         reply.status = kStatusFileNotFound;
     return reply;
+}
+
+CanonUsbCamera::Reply CanonUsbCamera::release()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_release = {};
+        m_release.active = true;
+        m_release.toCard = (m_transferMode & kModeToCard) != 0;
+    }
+    const psResult result = m_camera->releaseControl(m_device, PS_RC_RELEASE, 0, nullptr, 0, nullptr);
+    Reply reply;
+    if (result != 0) {
+        std::lock_guard lock(m_mutex);
+        m_release.active = false;
+        reply.status = releaseRefusal(result);
+    }
+    return reply;
+}
+
+Bytes CanonUsbCamera::capturedImage(const Command &command) const
+{
+    if (command.payload.size() < 16)
+        return {};
+    const uint32_t kind = get32(command.payload.data() + 8);
+    const auto shot = m_camera->releasedShot(get32(command.payload.data() + 12));
+    if (!shot)
+        return {};
+    if (kind == kCapturedThumbnail)
+        return shot->thumbnail;
+    if (kind == kCapturedFullImage)
+        return shot->fullView;
+    return {};
+}
+
+psResult CanonUsbCamera::onEvent(uint32_t event, const void *data, uint32_t, void *context)
+{
+    static_cast<CanonUsbCamera *>(context)->cameraEvent(event, data);
+    return 0;
+}
+
+void CanonUsbCamera::cameraEvent(uint32_t event, const void *data)
+{
+    if (event & PS_EVENT_SEVERITY_MASK)
+        return;   // a shut-down camera answers nothing; its warning goes unanswered, as over USB
+    const uint32_t code = event & PS_EVENT_MASK;
+    if ((code == PS_EVENT_THUMBNAIL_ON_RELEASE || code == PS_EVENT_FULLVIEW_ON_RELEASE) && data) {
+        const auto *record = static_cast<const psImageEventRecord *>(data);
+        {
+            std::lock_guard lock(m_mutex);
+            ++m_release.images;
+        }
+        queueInterrupt(imagePacket(code == PS_EVENT_THUMBNAIL_ON_RELEASE ? kPacketThumbnailSize : kPacketFullImageSize,
+                                   record->sequence, record->dataSize));
+        return;
+    }
+    if (code != PS_EVENT_RELEASE_CONTROL || !data)
+        return;
+    const uint32_t step = *static_cast<const uint32_t *>(data);
+    if (step == PS_RELEASE_EVENT_RELEASE_START) {
+        queueInterrupt(statusPacket(kStatusReleaseStarted));
+        return;
+    }
+    if (step != PS_RELEASE_EVENT_RELEASE_COMPLETE)
+        return;
+    Release release;
+    uint8_t mode = 0;
+    {
+        std::lock_guard lock(m_mutex);
+        release = m_release;
+        mode = m_transferMode;
+        m_release = {};
+    }
+    // A release that made nothing it was asked for could not focus.
+    const bool wantedPc = (mode & kModeToPc) != 0;
+    if ((release.toCard && !release.wroteCard) || (!release.toCard && wantedPc && release.images == 0)) {
+        queueInterrupt(statusPacket(kStatusPhotographicFailure, kFailureNoFocus));
+        return;
+    }
+    queueInterrupt(statusPacket(kStatusImagesReady));
+    if (release.toCard)
+        queueInterrupt(packet(kPacketWrittenToCard));
+    queueInterrupt(packet(kPacketReleaseDone));
+}
+
+void CanonUsbCamera::cardWritten()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_release.active) {
+            m_release.wroteCard = true;
+            return;
+        }
+    }
+    // A shot of the camera's own button: a file was added to the card.
+    queueInterrupt(packet(kPacketWrittenToCard));
 }
 
 } // namespace simcam

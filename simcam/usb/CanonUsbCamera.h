@@ -71,6 +71,12 @@ private:
     Reply diskInfo() const;
     Reply deleteFile(const Command &command);
     void queueInterrupt(Bytes packet);
+    Reply release();
+    Bytes capturedImage(const Command &command) const;
+    // Events of the camera (its own thread) and files it wrote to its card.
+    static psResult onEvent(uint32_t event, const void *data, uint32_t, void *context);
+    void cameraEvent(uint32_t event, const void *data);
+    void cardWritten();
 
     std::shared_ptr<SimCamera> m_camera;
     std::shared_ptr<CardFolder> m_card;
@@ -82,9 +88,16 @@ private:
     Bytes m_bulkIn;                // what the host still has to read
     size_t m_bulkOffset = 0;
 
-    mutable std::mutex m_mutex;    // guards the interrupt queue
+    mutable std::mutex m_mutex;    // guards the interrupt queue and the release under way
     std::condition_variable m_interruptReady;
     std::deque<Bytes> m_interrupts;
+    uint8_t m_transferMode = 0;    // the host's transfer mode (thumbnail/full image, to PC/card)
+    struct Release {
+        bool active = false;
+        bool toCard = false;
+        bool wroteCard = false;
+        int images = 0;            // image events sent to the PC
+    } m_release;
 };
 
 } // namespace simcam

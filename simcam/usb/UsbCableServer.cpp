@@ -21,6 +21,30 @@ namespace {
 constexpr uint16_t kCanonVendor = 0x04a9;
 constexpr auto kGoneCheck = std::chrono::milliseconds(50);
 
+// A slow cable (transfer=usb1): bytes leave no faster than the set rate, in
+// slices of at most 50 ms, the way a USB 1.1 camera trickles an image out.
+class WirePace {
+public:
+    void carry(size_t bytes, uint32_t bytesPerSecond)
+    {
+        if (bytesPerSecond == 0) {
+            m_due = {};
+            return;
+        }
+        const auto now = std::chrono::steady_clock::now();
+        if (m_due < now)
+            m_due = now;
+        m_due += std::chrono::microseconds(uint64_t{bytes} * 1000000 / bytesPerSecond);
+        while (std::chrono::steady_clock::now() < m_due)
+            std::this_thread::sleep_for(
+                std::min<std::chrono::steady_clock::duration>(m_due - std::chrono::steady_clock::now(), kSlice));
+    }
+
+private:
+    static constexpr auto kSlice = std::chrono::milliseconds(50);
+    std::chrono::steady_clock::time_point m_due{};
+};
+
 bool answer(int fd, int32_t status, const Bytes &data = {})
 {
     const cable::Answer head{status, static_cast<uint32_t>(data.size())};
@@ -131,6 +155,7 @@ void UsbCableServer::acceptLoop()
 
 void UsbCableServer::serve(int fd)
 {
+    WirePace pace;
     bool claimed = false;
     auto release = [&] {
         std::lock_guard lock(m_mutex);
@@ -199,9 +224,18 @@ void UsbCableServer::serve(int fd)
                 answer(fd, cable::Stall);
             break;
         case cable::Op::BulkRead: {
-            const Bytes bytes = m_usb->bulkRead(request.size);
-            if (bytes.empty())
+            Bytes bytes = m_usb->bulkRead(request.size);
+            if (bytes.empty()) {
                 answer(fd, cable::Timeout);
+                break;
+            }
+            // A cable set to be pulled mid-transfer lets through what it carried until then.
+            uint64_t crossing = bytes.size();
+            const bool stillThere = m_camera->crossCable(&crossing);
+            bytes.resize(static_cast<size_t>(crossing));
+            pace.carry(bytes.size(), m_camera->config().transferBytesPerSecond);
+            if (!stillThere && bytes.empty())
+                answer(fd, cable::Gone);
             else
                 answer(fd, static_cast<int32_t>(bytes.size()), bytes);
             break;
