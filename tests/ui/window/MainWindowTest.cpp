@@ -404,6 +404,8 @@ TEST_F(WindowTest, HelpContentsSaysWhenNoProgramShowedThePage)
         auto *opener = window.findChild<HelpPageOpener *>(QStringLiteral("helpPageOpener"));
         ASSERT_NE(opener, nullptr);
         ASSERT_TRUE(QTest::qWaitFor([&] { return !opener->isOpening(); }, 10000));
+        // The ended xdg-open deletes itself.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         if (c.xdgOpenStatus) {
             QFile args(record);
             ASSERT_TRUE(args.open(QIODevice::ReadOnly));
