@@ -48,8 +48,10 @@ bench: deps
 screenshot: build
 	./scripts/screenshot docs/quillomat.png
 
-# Only what the package installs, optimised, without the tests.
-deb: deps
+# Only what the package installs, optimised, without the tests; it installs
+# only the packages this build needs.
+deb:
+	@./scripts/install-deps deb
 	cmake -S . -B build-deb $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DQUILLOMAT_TESTS=OFF -DQUILLOMAT_WERROR=ON
 	cmake --build build-deb -j $(JOBS)
 	cd build-deb && cpack -G DEB

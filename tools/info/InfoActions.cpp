@@ -44,6 +44,13 @@ bool isImagePath(const std::string &path)
     return hasExtension(path, ".jpg") || hasExtension(path, ".thm") || hasExtension(path, ".crw");
 }
 
+// A file that records neither an exposure time nor an aperture (no EXIF, a
+// CRW without its THM, a scan) would print only empty labels.
+bool hasShootingInformation(const ImageInfo &info)
+{
+    return info.m_exposureTime > 0 || info.m_aperture > 0;
+}
+
 } // namespace
 
 void printUsage(std::FILE *out)
@@ -97,6 +104,11 @@ int actionInfo(InfoOptions &options)
             continue;
         }
         const ImageInfo info(path);
+        if (!hasShootingInformation(info)) {
+            std::fprintf(options.err, "No shooting information in %s\n", path.c_str());
+            status = 1;
+            continue;
+        }
         // The long text may adjust the record's metering text; the fields show the record as read.
         ImageInfo forText = info;
         if (!first)

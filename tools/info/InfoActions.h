@@ -17,7 +17,7 @@ struct InfoOptions {
 bool parseInfoOptions(int argc, char **argv, InfoOptions &options, bool &help);
 void printUsage(std::FILE *out);
 // Prints the texts (and fields) of every file. Returns the exit status:
-// 0, or 1 when a file could not be read.
+// 0, or 1 when a file could not be read or holds no shooting information.
 int actionInfo(InfoOptions &options);
 
 #endif

@@ -1,5 +1,6 @@
 #include "ShootActions.h"
 
+#include "BulbMode.h"
 #include "Camera.h"
 #include "ConsoleWindow.h"
 #include "FormatText.h"
@@ -174,6 +175,24 @@ bool prepareCamera(Camera &camera, const Options &options, StoreMode store)
     return true;
 }
 
+// Release and Preview refuse Bulb as the window does; the camera's own
+// shutter button (--follow) can still use it. The camera's dial may have
+// moved since the last shot, so its parameters are read afresh.
+bool refusesBulb(Camera &camera)
+{
+    ReleaseParams params;
+    try {
+        camera.getReleaseParams(params);
+    } catch (...) {
+        // The release itself reports a camera that does not answer.
+        return false;
+    }
+    if (!isBulbSelected(params.bytes))
+        return false;
+    printError(bulbRefusalText().toStdString());
+    return true;
+}
+
 // Follows one shot through the window's events and prints it.
 class ShotReport {
 public:
@@ -322,6 +341,8 @@ bool setUp(const Options &options, Tethered &tethered)
 bool takeShot(Tethered &tethered, bool preview, bool &cameraGone)
 {
     Camera &camera = *tethered.camera;
+    if (refusesBulb(camera))
+        return false;
     camera.setPreview(preview);
     if (!camera.setUILock()) {
         printError("CDezedoRavovadDlg::OnReleaseButton()\nsetUILock() returned false");
@@ -441,6 +462,10 @@ private:
     bool release()
     {
         Camera &camera = *m_tethered.camera;
+        if (refusesBulb(camera)) {
+            m_schedule.withdrawLastShot();
+            return false;
+        }
         camera.setPreview(m_options.preview);
         m_report = std::make_unique<ShotReport>(m_tethered.terminal);
         if (!camera.setUILock()) {

@@ -1,5 +1,6 @@
 #include "SettingsLists.h"
 
+#include "BulbMode.h"
 #include "StepTable.h"
 
 #include <array>
@@ -7,7 +8,7 @@
 namespace {
 
 constexpr uint32_t kAuto = 0xFFFF;
-constexpr uint32_t kBulb = 0x04;
+constexpr uint32_t kBulb = kBulbTvCode;
 
 // Apertures by whole stop; the last row has no steps above it.
 constexpr std::array<StepRow, 14> kApertureRows{{

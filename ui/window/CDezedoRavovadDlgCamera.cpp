@@ -3,6 +3,7 @@
 // session and its release thread send while a photo is taken.
 #include "CDezedoRavovadDlg.h"
 
+#include "BulbMode.h"
 #include "FormatSize.h"
 #include "GridOverlay.h"
 #include "HistogramChart.h"
@@ -38,8 +39,7 @@ namespace {
 
 const QString kBusyText = QStringLiteral(
     "The camera is busy or is not responding.\nIf the LCD monitor is on please turn it off and try again");
-const QString kBulbText = QStringLiteral(
-    "Sorry, bulb mode is not available from the PC.\nIt can be used if you use the camera's shutter release");
+const QString kBulbText = bulbRefusalText();
 const QString kLockFailedText = QStringLiteral("CDezedoRavovadDlg::OnReleaseButton()\nsetUILock() returned false");
 
 void putWord(ReleaseParams &params, size_t offset, uint32_t value)

@@ -4,6 +4,7 @@
 
 #include "AboutDlg.h"
 #include "GridSettingsDlg.h"
+#include "HelpPageOpener.h"
 #include "ImageAttributesDialog.h"
 #include "ImageRotation.h"
 #include "PreferencesDlg.h"
@@ -17,16 +18,13 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDesktopServices>
 #include <QFile>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMouseEvent>
-#include <QProcess>
 #include <QPushButton>
 #include <QStackedWidget>
-#include <QUrl>
 #include <QWindowStateChangeEvent>
 
 namespace {
@@ -290,10 +288,16 @@ void CDezedoRavovadDlg::onHelpContents()
                            QStringLiteral("Unable to find HTML help file:\n") + path);
         return;
     }
-    if (QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
-        return;
-    // No desktop handler answered: the default program for HTML pages.
-    QProcess::startDetached(QStringLiteral("xdg-open"), {path});
+    auto *opener = findChild<HelpPageOpener *>(QString(), Qt::FindDirectChildrenOnly);
+    if (!opener) {
+        opener = new HelpPageOpener(this);
+        opener->setObjectName(QStringLiteral("helpPageOpener"));
+        connect(opener, &HelpPageOpener::failed, this, [this](const QString &page, const QString &reason) {
+            m_prompts->message(this, Prompts::Icon::Error, Prompts::programCaption(),
+                               QStringLiteral("Unable to open HTML help file:\n") + page + QStringLiteral("\n") + reason);
+        });
+    }
+    opener->open(path);
 }
 
 void CDezedoRavovadDlg::onAbout()

@@ -112,6 +112,37 @@ TEST(QuillomatInfoTest, BadArgumentsAndMissingFilesFailClearly)
     EXPECT_NE(mixed.out.find("Camera Model: Canon EOS D60"), std::string::npos);
 }
 
+TEST(QuillomatInfoTest, FilesWithoutShootingInformationAreNamedAndFail)
+{
+    TempDir dir;
+    // EXIF with a maker and a model but no exposure, as a scanner writes it.
+    ExifBuilder scan(true);
+    const int ifd0 = scan.addDirectory();
+    scan.ascii(ifd0, 0x010F, "Vantorel Scanners");
+    scan.ascii(ifd0, 0x0110, "Flatbed 1");
+    struct Case {
+        const char *name;
+        std::vector<uint8_t> bytes;
+    };
+    const Case cases[] = {
+        {"plain.jpg", {0xFF, 0xD8, 0xFF, 0xD9}},  // a JPEG without EXIF
+        {"scan.jpg", scan.jpeg()},
+        {"notes.jpg", {'h', 'i', '\n'}},
+        {"CRW_0001.CRW", CiffBuilder().build()},  // its THM is missing
+    };
+    for (const Case &c : cases) {
+        const std::string path = dir.file(c.name);
+        writeFile(path, c.bytes);
+        const std::string command = std::string(QUILLOMAT_INFO_EXE) + " " + shellQuote(path) + " 2>&1; echo \"exit:$?\"";
+        EXPECT_EQ(runCommand(command), "No shooting information in " + path + "\nexit:1\n") << c.name;
+    }
+    // Among camera files, only the empty one is left out.
+    writeFile(dir.file("IMG_0001.JPG"), buildShotJpeg(TestShot()));
+    const RunResult mixed = runInfo(shellQuote(dir.file("plain.jpg")) + " " + shellQuote(dir.file("IMG_0001.JPG")));
+    EXPECT_EQ(mixed.status, 1);
+    EXPECT_EQ(mixed.out.rfind("== " + dir.file("IMG_0001.JPG") + "\nExposure: 1/125 sec, f/5.6\n", 0), 0u) << mixed.out;
+}
+
 TEST(QuillomatInfoTest, AgreesWithExiftoolOnEveryRealFile)
 {
     if (!haveExiftool())

@@ -232,6 +232,32 @@ TEST_P(ShootTool, FailuresExitNonZeroWithTheirTexts)
     EXPECT_THAT(blocked.err, HasSubstr("Invalid directory for images:\n" + (m_folder.path() / "in-the-way").string()));
 }
 
+TEST_P(ShootTool, BulbIsRefusedAsTheWindowRefusesIt)
+{
+    const std::string bulb = "Sorry, bulb mode is not available from the PC.\n"
+                             "It can be used if you use the camera's shutter release\n";
+    struct Case {
+        const char *arguments;
+        std::string err;
+    };
+    const Case cases[] = {
+        {"", bulb},
+        {"--preview", bulb},
+        {"--count 3 --interval 1", bulb + "Sequence abandoned due to error after 0 shots\n"},
+    };
+    for (const Case &c : cases) {
+        const ToolRun result = run(camera("mode=manual;tv=bulb"), std::string(c.arguments) + " --dir " + shellQuoted(images()));
+        EXPECT_EQ(result.status, 1) << c.arguments;
+        EXPECT_EQ(result.err, c.err) << c.arguments;
+        EXPECT_TRUE(result.out.empty()) << c.arguments;
+        EXPECT_FALSE(std::filesystem::exists(images())) << c.arguments;
+    }
+    // The same camera at a timed speed shoots: the refusal is Bulb's alone.
+    const ToolRun timed = run(camera("mode=manual;tv=1/60"), "--dir " + shellQuoted(images()));
+    EXPECT_EQ(timed.status, 0) << timed.err;
+    EXPECT_EQ(savedPaths(timed.out).size(), 1u);
+}
+
 TEST_P(ShootTool, TimeLapseTakesEachShotOnItsSecondAndCompletes)
 {
     const ToolRun result = run(camera(), "--count 2 --interval 1 --dir " + shellQuoted(images()));

@@ -3,6 +3,8 @@
 // its controls, and closing while an image is on its way.
 #include "WindowTestSupport.h"
 
+#include "HelpPageOpener.h"
+
 #include <gtest/gtest.h>
 
 #include <QAction>
@@ -336,6 +338,88 @@ TEST_F(WindowTest, AMissingHelpPageIsNamedInFull)
     ASSERT_EQ(m_prompts.messageTexts().size(), 1u);
     EXPECT_EQ(m_prompts.messageTexts()[0], QStringLiteral("Unable to find HTML help file:\n") + path);
     EXPECT_EQ(m_prompts.shown[0].icon, Prompts::Icon::Error);
+}
+
+// Help > Contents hands the page to xdg-open, here a script on a private PATH
+// that records its arguments and ends with the status of each case.
+TEST_F(WindowTest, HelpContentsSaysWhenNoProgramShowedThePage)
+{
+    detachCamera();
+    CDezedoRavovadDlg &window = open();
+    const QString page = QCoreApplication::applicationDirPath() + QStringLiteral("/Quillomat.htm");
+    if (!QFile::exists(page)) {
+        QFile file(page);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("<html><title>Quillomat</title></html>\n");
+    }
+    const QString bin = m_folder.filePath(QStringLiteral("bin"));
+    ASSERT_TRUE(QDir().mkpath(bin));
+    const QString record = m_folder.filePath(QStringLiteral("xdg-open.args"));
+    // Only the private folder on the PATH, no browser named: put back at the end.
+    struct Environment {
+        const char *name;
+        QByteArray value;
+        bool set;
+    };
+    struct Restore {
+        std::vector<Environment> saved;
+        ~Restore()
+        {
+            for (const Environment &e : saved)
+                e.set ? qputenv(e.name, e.value) : qunsetenv(e.name);
+        }
+    } restore;
+    for (const char *name : {"PATH", "BROWSER", "DEFAULT_BROWSER"})
+        restore.saved.push_back({name, qgetenv(name), qEnvironmentVariableIsSet(name)});
+    qputenv("PATH", bin.toLocal8Bit());
+    qunsetenv("BROWSER");
+    qunsetenv("DEFAULT_BROWSER");
+
+    struct Case {
+        std::optional<int> xdgOpenStatus;  // none: no xdg-open on the PATH
+        QString reason;                    // empty: no box
+    };
+    const Case cases[] = {
+        {0, QString()},
+        {3, HelpPageOpener::xdgOpenFailedText(3)},
+        {4, QStringLiteral("xdg-open could not open it (exit status 4).")},
+        {std::nullopt, HelpPageOpener::noBrowserText()},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.xdgOpenStatus ? *c.xdgOpenStatus : -1);
+        m_prompts.shown.clear();
+        QFile::remove(record);
+        QFile::remove(bin + QStringLiteral("/xdg-open"));
+        if (c.xdgOpenStatus) {
+            QFile script(bin + QStringLiteral("/xdg-open"));
+            ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+            script.write(QStringLiteral("#!/bin/sh\nprintf '%s\\n' \"$@\" > '%1'\nexit %2\n")
+                             .arg(record)
+                             .arg(*c.xdgOpenStatus)
+                             .toLocal8Bit());
+            script.close();
+            script.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        }
+        action("helpContentsAction")->trigger();
+        auto *opener = window.findChild<HelpPageOpener *>(QStringLiteral("helpPageOpener"));
+        ASSERT_NE(opener, nullptr);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !opener->isOpening(); }, 10000));
+        // The ended xdg-open deletes itself.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        if (c.xdgOpenStatus) {
+            QFile args(record);
+            ASSERT_TRUE(args.open(QIODevice::ReadOnly));
+            EXPECT_EQ(QString::fromLocal8Bit(args.readAll()), page + QStringLiteral("\n"));
+        }
+        if (c.reason.isEmpty()) {
+            EXPECT_TRUE(m_prompts.shown.empty());
+        } else {
+            ASSERT_EQ(m_prompts.messageTexts().size(), 1u);
+            EXPECT_EQ(m_prompts.messageTexts()[0],
+                      QStringLiteral("Unable to open HTML help file:\n") + page + QStringLiteral("\n") + c.reason);
+            EXPECT_EQ(m_prompts.shown[0].icon, Prompts::Icon::Error);
+        }
+    }
 }
 
 TEST_F(WindowTest, GridCommandsRedrawTheHeldShot)
