@@ -112,15 +112,17 @@ void UsbCableServer::stop()
     const char wake = 1;
     (void)!::write(m_wake[1], &wake, 1);
     m_acceptor.join();
-    std::vector<std::thread> threads;
+    std::list<Connection> connections;
     {
         std::lock_guard lock(m_mutex);
-        for (const int fd : m_connections)
-            ::shutdown(fd, SHUT_RDWR);
-        threads.swap(m_threads);
+        for (Connection &connection : m_connections)
+            ::shutdown(connection.fd, SHUT_RDWR);
+        connections.splice(connections.end(), m_connections);
     }
-    for (std::thread &thread : threads)
-        thread.join();
+    for (Connection &connection : connections) {
+        connection.thread.join();
+        ::close(connection.fd);
+    }
     ::close(m_listener);
     ::close(m_wake[0]);
     ::close(m_wake[1]);
@@ -148,8 +150,26 @@ void UsbCableServer::acceptLoop()
             continue;
         }
         std::lock_guard lock(m_mutex);
-        m_connections.push_back(fd);
-        m_threads.emplace_back([this, fd] { serve(fd); });
+        reapFinished();
+        Connection &connection = m_connections.emplace_back();
+        connection.fd = fd;
+        connection.thread = std::thread([this, &connection] {
+            serve(connection.fd);
+            connection.done = true;
+        });
+    }
+}
+
+void UsbCableServer::reapFinished()
+{
+    for (auto it = m_connections.begin(); it != m_connections.end();) {
+        if (it->done) {
+            it->thread.join();
+            ::close(it->fd);
+            it = m_connections.erase(it);
+        } else {
+            ++it;
+        }
     }
 }
 
@@ -269,9 +289,8 @@ void UsbCableServer::serve(int fd)
         }
     }
     release();
-    std::lock_guard lock(m_mutex);
-    m_connections.erase(std::remove(m_connections.begin(), m_connections.end(), fd), m_connections.end());
-    ::close(fd);
+    // The descriptor stays open until the thread is joined, so stop() never shuts down a reused number.
+    ::shutdown(fd, SHUT_RDWR);
 }
 
 } // namespace simcam

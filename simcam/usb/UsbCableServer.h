@@ -5,12 +5,13 @@
 #ifndef QUILLOMAT_SIMCAM_USBCABLESERVER_H
 #define QUILLOMAT_SIMCAM_USBCABLESERVER_H
 
+#include <atomic>
 #include <functional>
+#include <list>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
-#include <vector>
 
 namespace simcam {
 
@@ -33,6 +34,7 @@ public:
 private:
     void acceptLoop();
     void serve(int fd);
+    void reapFinished();   // m_mutex held
 
     std::shared_ptr<SimCamera> m_camera;
     std::unique_ptr<CanonUsbCamera> m_usb;
@@ -43,8 +45,13 @@ private:
     std::thread m_acceptor;
 
     std::mutex m_mutex;
-    std::vector<int> m_connections;
-    std::vector<std::thread> m_threads;
+    struct Connection {
+        int fd;
+        std::atomic<bool> done{false};
+        std::thread thread;
+    };
+    // Lookups come as a connection each; finished ones are joined as new ones arrive.
+    std::list<Connection> m_connections;
     int m_claimedBy = -1;          // the connection that has the camera open
 };
 
