@@ -41,8 +41,11 @@ int main(int argc, char **argv)
     const std::string folder = argv[1];
     GPPortOperations *usb = operationsOf(folder + "/usb1.so");
     GPPortOperations *serial = operationsOf(folder + "/serial.so");
-    if (!usb || !serial)
+    if (!usb || !serial) {
+        std::free(usb);
+        std::free(serial);
         return 1;
+    }
     bool ok = true;
     ok &= expect(usb->open && usb->close && usb->read && usb->write && usb->check_int && usb->update, "usb1.so",
                  "the common entries are not where we declare them");
@@ -55,5 +58,8 @@ int main(int argc, char **argv)
                  "the serial entries are not where we declare them");
     ok &= expect(!serial->find_device && !serial->msg_read && !serial->msg_write && !serial->reset, "serial.so",
                  "USB entries of a serial port are filled: the table is laid out differently");
+    // The tables are the caller's, as libgphoto2 takes them.
+    std::free(usb);
+    std::free(serial);
     return ok ? 0 : 1;
 }
