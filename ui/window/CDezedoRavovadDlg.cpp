@@ -38,6 +38,8 @@ constexpr int kCompactScreenHeight = 740;
 // The preview's distance from the window's right edge.
 constexpr int kPreviewRightMargin = 5;
 
+const QString kSavingRemainingText = QStringLiteral("Saving the remaining images...");
+
 QLineEdit *readOnlyLine(const char *objectName, int controlId, QWidget *parent)
 {
     auto *line = new QLineEdit(parent);
@@ -392,7 +394,7 @@ bool CDezedoRavovadDlg::toggleConnection()
     if (m_camera) {
         if (m_camera->hasImagesToSave()) {
             // Their transfer can take long: the window keeps showing it.
-            m_statusLine->setText(QStringLiteral("Saving the remaining images..."));
+            m_statusLine->setText(kSavingRemainingText);
             endSessionInBackground();
             updateControls();
             return false;
@@ -463,7 +465,7 @@ bool CDezedoRavovadDlg::toggleConnection()
 
 std::vector<std::string> CDezedoRavovadDlg::disconnectSession(const QString &failureText)
 {
-    m_statusLine->setText(m_camera && m_camera->hasImagesToSave() ? QStringLiteral("Saving the remaining images...")
+    m_statusLine->setText(m_camera && m_camera->hasImagesToSave() ? kSavingRemainingText
                                                                    : QStringLiteral("Disconnecting from camera..."));
     m_statusLine->repaint();
     std::vector<std::string> unsaved;
@@ -692,8 +694,8 @@ void CDezedoRavovadDlg::handleWindowCall(WindowCallEvent &call)
             close();
             break;
         }
-        // A Disconnect that had images to save.
-        if (!m_camera)
+        // A Disconnect that had images to save; the last one's "Saved: " stays.
+        if (!m_camera && m_statusLine->text() == kSavingRemainingText)
             m_statusLine->clear();
         updateControls();
         showErrorWithUnsaved(QString(), call.unsaved);

@@ -178,6 +178,49 @@ TEST_F(IpcWindowTest, ARefusedReleaseIsReportedAndNothingIsWaitedFor)
     EXPECT_TRUE(QDir(m_images).entryList(QDir::Files).isEmpty());
 }
 
+TEST_F(IpcWindowTest, AReleaseThatFailsAtOnceIsNotDoneAndTheNextOneWorks)
+{
+    struct Case {
+        const char *name;
+        const char *camera;
+        bool folderIsAFile;
+        const char *box;
+    };
+    const Case cases[] = {
+        {"unusable folder", "mode=manual;tv=1/125;quality=small/fine", true, "Invalid directory for images:\n"},
+        {"busy camera", "mode=manual;tv=1/125;quality=small/fine;busyrelease=1", false, "psCException"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile blocker(m_images);
+        if (c.folderIsAFile) {
+            ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+            blocker.close();
+        }
+        attachCamera("EOS D60", c.camera);
+        CDezedoRavovadDlg &window = openWithChannel();
+        m_prompts.shown.clear();
+        // Answered at once: the client does not wait out its time-out for a photo.
+        ToolRun run = ipc({QStringLiteral("--timeout"), QStringLiteral("30"), QStringLiteral("release")});
+        EXPECT_EQ(run.exitCode, 1) << run.err.toStdString();
+        EXPECT_EQ(run.out, QStringLiteral("7 not done\n"));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !m_prompts.shown.empty(); }, 5000));
+        EXPECT_TRUE(m_prompts.shown[0].text.startsWith(QString::fromLatin1(c.box)))
+            << m_prompts.shown[0].text.toStdString();
+        // Nothing is left pending: the state is idle, and a release works again.
+        run = ipc({QStringLiteral("state")});
+        EXPECT_EQ(run.out, QStringLiteral("2 connected and idle: EOS D60\n"));
+        if (c.folderIsAFile)
+            QFile::remove(m_images);
+        run = ipc({QStringLiteral("-q"), QStringLiteral("release")});
+        EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+        EXPECT_EQ(run.out, saved(1) + QStringLiteral("\n"));
+        ASSERT_TRUE(waitForShots(window, 1));
+        m_window.reset();
+        QDir(m_images).removeRecursively();
+    }
+}
+
 TEST_F(IpcWindowTest, SetDirCreatesTheFolderAndTheNextShotGoesThere)
 {
     attachCamera("EOS D60", "mode=manual;tv=1/125;quality=small/fine");
