@@ -501,3 +501,22 @@ TEST_F(ShootingTest, AReleaseThatFiresNothingLeavesNothingLocked)
         QDir(m_images).removeRecursively();
     }
 }
+
+// The cable goes while a raw shot's CRW is on its way: the box that says so
+// names what was lost, and the THM already saved stays.
+TEST_F(ShootingTest, AShotLostWithTheCableIsNamedInTheBoxThatSaysSo)
+{
+    attachCamera("EOS D60", "mode=manual;tv=1/125;quality=raw;transfer=200000");
+    CDezedoRavovadDlg &window = open();
+    QTest::keyClick(&window, Qt::Key_F8);
+    const QString thm = m_images + QStringLiteral("/CRW_0001.THM");
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return QFileInfo::exists(thm) && find<QProgressBar>("transferProgress")->value() > 0; }, 15000));
+    EXPECT_EQ(camera("unplug").rfind("ok", 0), 0u);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !m_prompts.shown.empty(); }, 10000));
+    ASSERT_EQ(m_prompts.shown.size(), 1u);
+    EXPECT_EQ(m_prompts.shown[0].icon, Prompts::Icon::Error);
+    EXPECT_EQ(m_prompts.shown[0].text, QStringLiteral("USB connection to camera lost\nNot saved: CRW_0001.CRW"));
+    EXPECT_FALSE(window.isConnected());
+    EXPECT_EQ(files(), QStringList{QStringLiteral("CRW_0001.THM")});
+}
