@@ -374,8 +374,10 @@ bool CDezedoRavovadDlg::releaseEnded()
 
 void CDezedoRavovadDlg::onReleaseComplete()
 {
-    // A shot released from the PC that brought no picture: the lens could not focus.
-    if (releaseEnded() && !m_photoArrived)
+    // A shot released from the PC that brought no picture: the lens could not
+    // focus, unless the camera went away, which its own message tells.
+    const bool cameraGone = m_camera && m_camera->isCameraGone();
+    if (releaseEnded() && !m_photoArrived && !cameraGone)
         showErrorNow(QStringLiteral("The camera was unable to take a photo. The most likely\n"
                                     "cause for this is the AF being unable to focus properly."));
     updateControls();
