@@ -92,7 +92,8 @@ int32_t IpcDispatcher::handle(IpcChannel &channel)
             channel.setProgressField(0);
             answer(channel, IpcStatus::ReleaseStarted);
         } else {
-            // Refused (bulb, the camera's lock): the client must not wait for a photo.
+            // Refused or failed at once (bulb, the camera's lock, the image
+            // folder, the card, the camera): the client must not wait for a photo.
             answer(channel, IpcStatus::NotDone);
         }
         break;
