@@ -401,8 +401,7 @@ bool CDezedoRavovadDlg::toggleConnection()
         }
         const std::vector<std::string> unsaved = disconnectSession(QString());
         updateControls();
-        if (!unsaved.empty())
-            showErrorWithUnsaved(QString(), unsaved);
+        showErrorWithUnsaved(QString(), unsaved);
         return false;
     }
     // The camera is still being let go of by the last session.

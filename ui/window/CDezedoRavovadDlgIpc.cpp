@@ -17,7 +17,6 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QSocketNotifier>
-
 #include <QTimer>
 
 #include <chrono>
