@@ -190,9 +190,17 @@ int actionRelease(IpcOptions &options)
             if (Clock::now() >= nextLetIn) {
                 nextLetIn = Clock::now() + kLetInInterval;
                 std::string error;
-                if (!client->setCommand(0) || !client->exchange(options.timeout, error)) {
-                    complain("Quillomat ended before the photo arrived");
-                    return kExitNotListening;
+                if (!client->setCommand(0)) {
+                    complain("the shared block cannot be written");
+                    return kExitNoAnswer;
+                }
+                if (!client->exchange(options.timeout, error)) {
+                    if (client->serverGone(std::chrono::milliseconds(0))) {
+                        complain("Quillomat ended before the photo arrived");
+                        return kExitNotListening;
+                    }
+                    complain(error);
+                    return kExitNoAnswer;
                 }
                 continue;
             }
