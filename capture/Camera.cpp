@@ -54,8 +54,32 @@ Camera::~Camera()
     tearDown();
 }
 
+void Camera::close() noexcept
+{
+    tearDown();
+}
+
+std::vector<std::string> Camera::unsavedImages() const
+{
+    std::lock_guard lock(m_unsavedMutex);
+    return m_unsaved;
+}
+
+void Camera::noteUnsaved(const std::string &cameraName)
+{
+    std::lock_guard lock(m_unsavedMutex);
+    // A raw shot's thumbnail and full view carry the same name.
+    for (const std::string &known : m_unsaved)
+        if (known == cameraName)
+            return;
+    m_unsaved.push_back(cameraName);
+}
+
 void Camera::tearDown() noexcept
 {
+    if (m_closed)
+        return;
+    m_closed = true;
     m_closing.store(true);
     // Images the camera announced for a release it has not reported complete
     // yet are fetched with the others. Handed over before running is
@@ -214,7 +238,7 @@ void Camera::resetUILock()
     }
 }
 
-void Camera::release()
+bool Camera::release()
 {
     const bool preview = m_preview.load();
     std::optional<std::string> error;
@@ -227,14 +251,12 @@ void Camera::release()
         m_preview.store(false);
         m_window.showError(*error);
         m_window.endReleaseInUi(std::string(), std::string(), *error);
-        return;
+        return false;
     }
 
+    bool fired = false;
     try {
-        if (preview)
-            previewShot();
-        else
-            releaseShutter();
+        fired = preview ? previewShot() : releaseShutter();
     } catch (const psCException &e) {
         const uint32_t code = psErrorCode(e.code);
         if (code == psERR_DEVICE_NO_DISK || code == psERR_FILE_DISK_FULL_ERROR)
@@ -248,22 +270,21 @@ void Camera::release()
     // the user's parameters already back (previewShot).
     if (preview && m_previewShot.load() == PreviewShot::None)
         m_preview.store(false);
+    return fired;
 }
 
-void Camera::releaseShutter()
+bool Camera::releaseShutter()
 {
     sendTransferFlagsIfDirty();
-    if ((transferFlags() & PS_TRANSFER_TO_CARD) != 0) {
-        if (m_release->getShotsRemaining() > 0)
-            m_release->release();
-        else
-            m_window.postMessage({CameraMessage::WM_CAMERA_CARD_FULL, 0, {}, {}});
-        return;
+    if ((transferFlags() & PS_TRANSFER_TO_CARD) != 0 && m_release->getShotsRemaining() == 0) {
+        m_window.postMessage({CameraMessage::WM_CAMERA_CARD_FULL, 0, {}, {}});
+        return false;
     }
     m_release->release();
+    return true;
 }
 
-void Camera::previewShot()
+bool Camera::previewShot()
 {
     const ReleaseParams user = cachedReleaseParams();
     ReleaseParams small = user;
@@ -278,7 +299,7 @@ void Camera::previewShot()
             m_window.showError("Unable to set camera to small, normal JPEG for preview shot");
             // No preview follows to put the user's parameters back.
             m_release->setReleaseParams(&user);
-            return;
+            return false;
         }
         ReleaseTransferFlags remembered;
         {
@@ -298,6 +319,7 @@ void Camera::previewShot()
         m_previewSequence.store(0);
         m_previewShot.store(PreviewShot::Fired);
         m_release->release();
+        return true;
     } catch (...) {
         // The shot will not come: the camera must not stay set to the preview's small JPEG.
         m_previewShot.store(PreviewShot::None);

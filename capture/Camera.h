@@ -30,6 +30,8 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <string>
+#include <vector>
 
 class ReleaseThread;
 
@@ -59,6 +61,15 @@ public:
     Camera(CameraWindow &window, uint16_t portType, CameraConfig config = {});
     ~Camera() override;
 
+    // Ends the session as destroying it does (the images announced are saved
+    // first, as long as the camera answers); afterwards only unsavedImages()
+    // is of use. Destroying a closed session does nothing more.
+    void close() noexcept;
+    // The camera's names ("CRW_0001.CRW") of the images it announced that
+    // were given up without an error box: the camera went away or stopped
+    // answering, or the session ended first. The window tells the user.
+    std::vector<std::string> unsavedImages() const;
+
     // The model the camera reported ("EOS D60").
     std::string cameraModelName() const;
 
@@ -68,7 +79,10 @@ public:
     // flag cleared, when its full view is processed, when its release
     // completes without one, when it is refused or fails here, or with the
     // session, whichever comes first.
-    void release();
+    // True when the shutter was fired. False when the release was refused or
+    // failed first (the window has been told why): no release start or
+    // complete follows, so the caller gives the controls' lock back itself.
+    bool release();
     void setPreview(bool preview) { m_preview.store(preview); }
     bool isPreview() const { return m_preview.load(); }
 
@@ -115,14 +129,17 @@ private:
     void imageEvent(uint32_t event, const void *eventData);
     void releaseControlEvent(uint32_t subEvent, uint32_t contextWord);
     void sendTransferFlagsIfDirty();
-    void releaseShutter();
-    void previewShot();
+    // True when the shutter was fired.
+    bool releaseShutter();
+    bool previewShot();
     void tearDown() noexcept;
     // True for the images of the preview shot now in flight.
     bool isPreviewImage(uint32_t sequence) const;
     // The preview shot in flight has ended: true exactly once per shot.
     bool takePreviewEnd();
     void writeUserParametersBack();
+    // The release thread gave up an image silently (see unsavedImages()).
+    void noteUnsaved(const std::string &cameraName);
 
     CameraWindow &m_window;
     const CameraConfig m_config;
@@ -143,6 +160,11 @@ private:
     std::atomic<bool> m_running{true};
     // Set first thing in teardown: events no longer touch the session.
     std::atomic<bool> m_closing{false};
+    bool m_closed = false;  // teardown is done (close() or destruction)
+
+    // Written by the release thread, read once it has ended.
+    mutable std::mutex m_unsavedMutex;
+    std::vector<std::string> m_unsaved;
 
     std::unique_ptr<psReleaseControl> m_release;
     ReleaseEvent m_releaseEvent;

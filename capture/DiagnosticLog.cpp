@@ -44,6 +44,13 @@ std::filesystem::path DiagnosticLog::defaultPath()
     return stateHome / "Quillomat" / "Quillomat.log";
 }
 
+std::filesystem::path DiagnosticLog::previousPath(const std::filesystem::path &path)
+{
+    std::filesystem::path previous = path;
+    previous.replace_filename(path.stem().string() + ".previous" + path.extension().string());
+    return previous;
+}
+
 std::chrono::steady_clock::time_point DiagnosticLog::processStart()
 {
     return s_processStart;
@@ -63,6 +70,14 @@ bool DiagnosticLog::openLocked()
         return false;
     std::error_code ignored;
     std::filesystem::create_directories(m_path.parent_path(), ignored);
+    // The run before's log is kept one run back; without it the restart
+    // after a crash would wipe the only record of it. A failure to keep it
+    // must not cost this run its log.
+    if (!m_previousKept) {
+        m_previousKept = true;
+        if (std::filesystem::is_regular_file(m_path, ignored))
+            std::filesystem::rename(m_path, previousPath(m_path), ignored);
+    }
     // "e": the log must not leak into the editor or any other program we start.
     m_file = std::fopen(m_path.c_str(), "we");
     return m_file != nullptr;

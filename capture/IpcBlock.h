@@ -8,7 +8,9 @@
 // with status, window and text, and on its own writes the progress field and
 // the status-4 notification after each photo.
 //
-// There is no lock on the block. Quillomat keeps a sequence word (in the part
+// Clients take turns with a lock on the shared object (IpcSharedBlock), which
+// Quillomat only ever tries, to keep its notifications from overwriting a
+// command being filled in. Quillomat keeps a sequence word (in the part
 // the original layout leaves unused): odd while it writes status, window and
 // text, even once they are complete, and two higher after every such write.
 // A reader copies the fields between two equal, even readings, so it never

@@ -67,6 +67,35 @@ bool IpcChannel::writeStatus(uint32_t window, int32_t status, std::string_view t
     return IpcBlockView(bytes).writeAnswer(m_sequence, window, status, text);
 }
 
+bool IpcChannel::notify(uint32_t window, int32_t status, std::string_view text)
+{
+    if (text.size() > IpcBlock::kMaxText || text.find('\0') != std::string_view::npos || !mapped() || !touchable())
+        return false;
+    m_kept.push_back({window, status, std::string(text)});
+    retryKeptNotifications();
+    return true;
+}
+
+void IpcChannel::writeKeptNotifications()
+{
+    for (const Notification &kept : m_kept)
+        writeStatus(kept.window, kept.status, kept.text);
+    m_kept.clear();
+}
+
+bool IpcChannel::retryKeptNotifications()
+{
+    if (m_kept.empty())
+        return true;
+    // A block of the caller's own (tests) has no turns to take.
+    if (m_shared && !m_shared->tryLock())
+        return false;
+    writeKeptNotifications();
+    if (m_shared)
+        m_shared->unlock();
+    return true;
+}
+
 std::optional<std::string> IpcChannel::commandText()
 {
     unsigned char *bytes = touchable();

@@ -18,6 +18,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 class IpcChannel {
 public:
@@ -43,6 +44,22 @@ public:
     // fit (more than 767 bytes): a shortened path would name another file.
     bool writeStatus(uint32_t window, int32_t status, std::string_view text = {});
 
+    // A notification written without a command (status 4 after a photo).
+    // A client that holds the block's turn may be filling in a command, and
+    // the notification's text would overwrite the command's: it is then
+    // kept, and written by the dispatcher as soon as that client's command
+    // has been read (writeKeptNotifications) or by retryKeptNotifications
+    // once the turn is free, whichever comes first. False when it can never
+    // be written: the block cannot be mapped or the text does not fit.
+    bool notify(uint32_t window, int32_t status, std::string_view text = {});
+    // Writes the kept notifications, in order, without looking at the turn:
+    // only while the client that holds it waits for its answer.
+    void writeKeptNotifications();
+    // Writes the kept notifications if no client holds the turn now, never
+    // waiting for it; true when nothing is kept any more.
+    bool retryKeptNotifications();
+    bool hasKeptNotifications() const { return !m_kept.empty(); }
+
     // The client's text (at most 767 bytes); none when the block is not mapped yet.
     std::optional<std::string> commandText();
 
@@ -63,6 +80,13 @@ private:
     unsigned char *m_bytes = nullptr;
     bool m_failureLogged = false;
     uint32_t m_sequence = 0;
+
+    struct Notification {
+        uint32_t window;
+        int32_t status;
+        std::string text;
+    };
+    std::vector<Notification> m_kept;
 };
 
 #endif

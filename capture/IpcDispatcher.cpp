@@ -66,6 +66,9 @@ IpcDispatcher::IpcDispatcher(IpcWindow &window, EnsureDirectory ensureDirectory)
 
 void IpcDispatcher::answer(IpcChannel &channel, IpcStatus status, std::string_view text)
 {
+    // The command has been read, and the client waits: notifications kept
+    // meanwhile go in first, so that the answer is what it reads.
+    channel.writeKeptNotifications();
     channel.writeStatus(m_window.windowId(), static_cast<int32_t>(status), text);
 }
 
@@ -89,7 +92,8 @@ int32_t IpcDispatcher::handle(IpcChannel &channel)
             channel.setProgressField(0);
             answer(channel, IpcStatus::ReleaseStarted);
         } else {
-            // Refused (bulb, the camera's lock): the client must not wait for a photo.
+            // Refused or failed at once (bulb, the camera's lock, the image
+            // folder, the card, the camera): the client must not wait for a photo.
             answer(channel, IpcStatus::NotDone);
         }
         break;
@@ -112,7 +116,10 @@ int32_t IpcDispatcher::handle(IpcChannel &channel)
         setComment(channel);
         break;
     default:
-        // Not a command (also 0, an unreadable block): the block stays as it is.
+        // Not a command (also 0, an unreadable block): nothing is answered.
+        // A client that holds the turn while it waits for a photo sends this
+        // to let a notification kept for it in.
+        channel.writeKeptNotifications();
         break;
     }
     return 1;

@@ -13,6 +13,10 @@
 //
 // Texts are UTF-8: a path or comment that is not valid UTF-8 is refused (7),
 // since the window could not keep it as given.
+//
+// Notifications the channel kept while the client held the block's turn are
+// written once the command has been read, just before the answer (or, for
+// a code that is not a command, in place of one).
 #ifndef QUILLOMAT_CAPTURE_IPCDISPATCHER_H
 #define QUILLOMAT_CAPTURE_IPCDISPATCHER_H
 

@@ -80,6 +80,11 @@ bool IpcSharedBlock::lock(std::chrono::milliseconds timeout)
     }
 }
 
+bool IpcSharedBlock::tryLock()
+{
+    return ::flock(m_fd, LOCK_EX | LOCK_NB) == 0;
+}
+
 void IpcSharedBlock::unlock()
 {
     ::flock(m_fd, LOCK_UN);

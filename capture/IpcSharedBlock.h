@@ -29,9 +29,12 @@ public:
     bool ensureWhole();
 
     // Clients take turns on the block with an exclusive flock(2) on the
-    // object; Quillomat itself never takes it. Tries until `timeout` has
-    // passed (zero: for ever); false when another client kept it longer.
+    // object. Tries until `timeout` has passed (zero: for ever); false when
+    // another client kept it longer.
     bool lock(std::chrono::milliseconds timeout);
+    // Takes the turn only if nobody holds it, without waiting: Quillomat's
+    // way of knowing that no client is filling in a command just now.
+    bool tryLock();
     void unlock();
 
 private:

@@ -160,6 +160,18 @@ void ReleaseThread::logLost(const ImageEvent &entry, bool previewImage, const st
                                  ? formatText("sequenceID=%ld", static_cast<long>(entry.record.sequenceId()))
                                  : entry.fileName;
     logMessage(formatText("Image not saved: %s (%s)", name.c_str(), why.c_str()));
+    if (entry.kind == ImageEventKind::FullView && m_rawShotDate && m_rawShotDate->sequence == entry.record.sequence
+        && !m_rawShotDate->thumbnailPath.empty()) {
+        // The THM stays: it is the only picture of the shot the PC has.
+        std::string crw = m_rawShotDate->thumbnailPath;
+        crw.replace(crw.size() - 4, 4, ".CRW");
+        logMessage(formatText("Kept %s without its raw image %s (%s)", m_rawShotDate->thumbnailPath.c_str(),
+                              crw.c_str(), name.c_str()));
+    }
+    // The window learns of it nowhere else: an error box is shown only
+    // while the session goes on with a camera that answers.
+    if (stopping() || reasonToGiveUp() != nullptr)
+        m_camera.noteUnsaved(name);
 }
 
 bool ReleaseThread::stopping() const
@@ -318,9 +330,11 @@ void ReleaseThread::processEntry(const ImageEvent &entry, bool preview)
     if (rawShot && !preview) {
         // The CRW follows into this folder, even when the day changes in between.
         const LocalDate date = m_camera.m_config.today();
-        m_rawShotDate = RawShotDate{entry.record.sequence, date};
+        m_rawShotDate = RawShotDate{entry.record.sequence, date, {}};
         const ImageFileResult thm = writeFile(ImageKind::RawThumbnail, stream.data(), date);
-        if (thm.status != ImageFileStatus::Written)
+        if (thm.status == ImageFileStatus::Written)
+            m_rawShotDate->thumbnailPath = thm.path;
+        else
             logMessage("Unable to write: " + thm.path);
         postInformation(stream.data());
     }

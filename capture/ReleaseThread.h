@@ -14,7 +14,10 @@
 // gone (shutdown event, unplugged), or that delivers nothing for
 // kTeardownStallLimit, ends it at once: the transfer in progress is cancelled
 // through its stream. Every announced image that is not saved gets one line
-// in the diagnostic log naming it and saying why.
+// in the diagnostic log naming it and saying why; those given up without an
+// error box are also listed for the window (Camera::unsavedImages). A raw
+// shot's THM written before its CRW was lost stays, and the log names the
+// CRW it misses.
 #ifndef QUILLOMAT_CAPTURE_RELEASETHREAD_H
 #define QUILLOMAT_CAPTURE_RELEASETHREAD_H
 
@@ -77,7 +80,9 @@ private:
     // Why the images left cannot be fetched any more, or null.
     const char *reasonToGiveUp() const;
     bool keepsAFile(const ImageEvent &entry, bool previewImage) const;
-    // One log line for an announced image that was not saved.
+    // One log line for an announced image that was not saved (and one for
+    // the THM it leaves without its CRW). Given up without an error box, it
+    // is also noted for the window to tell.
     void logLost(const ImageEvent &entry, bool previewImage, const std::string &why);
 
     Camera &m_camera;
@@ -93,10 +98,12 @@ private:
     std::optional<ModalReply> m_openBox;   // the exception box on show
 
     // The release thread's own: the date of the raw shot whose THM was
-    // written last, for its CRW.
+    // written last, for its CRW, and the THM's path (empty when it was not
+    // written).
     struct RawShotDate {
         uint32_t sequence = 0;
         LocalDate date;
+        std::string thumbnailPath;
     };
     std::optional<RawShotDate> m_rawShotDate;
 

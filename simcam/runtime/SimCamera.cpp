@@ -343,6 +343,10 @@ bool SimCamera::startRelease(bool fromCamera, std::string *error, psResult *resu
         return refuse(kBusy, "the camera's controls are locked by the PC");
     if (m_releaseInProgress)
         return refuse(kBusy, "a release is in progress");
+    if (!fromCamera && m_config.busyReleases > 0) {
+        --m_config.busyReleases;
+        return refuse(kBusy, "the camera is still busy");
+    }
     const bool toPc = m_open && m_releaseControl;
     // Only in remote release control do images go to the PC; otherwise the card takes them.
     const uint16_t flags = toPc ? m_transferFlags : PS_TRANSFER_TO_CARD;

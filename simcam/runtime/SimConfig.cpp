@@ -441,6 +441,8 @@ bool SimConfig::applyKey(const std::string &rawKey, const std::string &value, st
         return count(lostThumbnails);
     if (key == "losefullview")
         return count(lostFullViews);
+    if (key == "busyrelease")
+        return count(busyReleases);
     auto milliseconds = [&](std::chrono::milliseconds &field) {
         const auto v = parseNumber(trim(value));
         if (!v || *v < 0 || *v > 600000)

@@ -29,6 +29,7 @@ struct SimConfig {
     uint32_t transferBytesPerSecond = 0;  // 0: as fast as the stream takes it, else >= kSlowestTransfer
     uint32_t lostThumbnails = 0;          // so many thumbnail events are not sent (the images stay fetchable)
     uint32_t lostFullViews = 0;           // the same for full-view events
+    uint32_t busyReleases = 0;            // so many releases from the PC answer DEVICE_BUSY
     std::chrono::milliseconds exposureCap{1000};   // longest exposure or self-timer really waited
     std::chrono::milliseconds mirrorDelay{80};
     std::chrono::milliseconds processingDelay{250};

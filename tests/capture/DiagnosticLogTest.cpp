@@ -45,6 +45,35 @@ TEST_F(DiagnosticLogTest, FirstLineTruncatesAndIsFlushedAtOnce)
     EXPECT_EQ(match[3], "setUILock()");
 }
 
+TEST_F(DiagnosticLogTest, TheRunBeforeIsKeptOneRunBackBesideIt)
+{
+    const std::filesystem::path previous = m_dir.path() / "state/Quillomat/Quillomat.previous.log";
+    EXPECT_EQ(DiagnosticLog::previousPath(logPath()), previous);
+
+    // A first run finds nothing to keep and keeps nothing.
+    {
+        DiagnosticLog run(logPath(), std::chrono::steady_clock::now());
+        run.write("first run");
+        run.write("Image not saved: CRW_0001.CRW (the camera is gone)");
+    }
+    EXPECT_FALSE(std::filesystem::exists(previous));
+
+    // Each run's first line keeps the run before, and only that one.
+    for (const char *line : {"second run", "third run"}) {
+        const std::string before = readTextFile(logPath());
+        DiagnosticLog run(logPath(), std::chrono::steady_clock::now());
+        EXPECT_EQ(readTextFile(logPath()), before) << "nothing is moved before the run logs";
+        run.write(line);
+        run.write("more of it");
+        EXPECT_EQ(readTextFile(previous), before) << line;
+        const std::vector<std::string> lines = linesOf(readTextFile(logPath()));
+        ASSERT_EQ(lines.size(), 2u) << line;
+        EXPECT_TRUE(lines[0].ends_with(std::string("]: ") + line)) << lines[0];
+    }
+    EXPECT_EQ(linesOf(readTextFile(previous)).size(), 2u);
+    EXPECT_NE(readTextFile(previous).find("second run"), std::string::npos);
+}
+
 TEST_F(DiagnosticLogTest, EveryLineEndsInExactlyOneNewlineOfItsOwn)
 {
     DiagnosticLog log(logPath(), std::chrono::steady_clock::now());

@@ -112,6 +112,48 @@ TEST_F(IpcBlockTest, BothSidesShareOneBlock)
     EXPECT_EQ(client->bytes()[IpcBlock::kStatus], 6);
 }
 
+TEST_F(IpcBlockTest, ANotificationWaitsWhileAClientHoldsTheTurn)
+{
+    IpcChannel channel(m_name, m_log.sink());
+    ASSERT_TRUE(channel.writeStatus(77, 2, "EOS D60"));
+    std::string error;
+    std::unique_ptr<IpcSharedBlock> client = IpcSharedBlock::open(m_name, error);
+    ASSERT_TRUE(client) << error;
+    IpcBlockView block(client->bytes());
+
+    // Nobody holds the turn: written at once, and the turn is free again.
+    ASSERT_TRUE(channel.notify(77, 4, "/photos/IMG_0001.JPG"));
+    EXPECT_FALSE(channel.hasKeptNotifications());
+    EXPECT_EQ(block.readAnswer().text, "/photos/IMG_0001.JPG");
+    ASSERT_TRUE(client->lock(1s));
+
+    // The client holds it and fills in a command: the notification is kept.
+    block.setSignedWord(IpcBlock::kCommand, 8);
+    ASSERT_TRUE(block.setText("Roll 7"));
+    const IpcAnswer before = block.readAnswer();
+    ASSERT_TRUE(channel.notify(77, 4, "/photos/IMG_0002.JPG"));
+    ASSERT_TRUE(channel.notify(77, 4, "/photos/IMG_0003.JPG"));
+    EXPECT_TRUE(channel.hasKeptNotifications());
+    EXPECT_FALSE(channel.retryKeptNotifications());
+    EXPECT_EQ(block.text(), "Roll 7");
+    EXPECT_EQ(block.readAnswer().sequence, before.sequence);
+
+    // The client lets go: the next retry writes them, in order.
+    client->unlock();
+    EXPECT_TRUE(channel.retryKeptNotifications());
+    EXPECT_FALSE(channel.hasKeptNotifications());
+    const IpcAnswer after = block.readAnswer();
+    EXPECT_EQ(after.status, 4);
+    EXPECT_EQ(after.text, "/photos/IMG_0003.JPG");
+    EXPECT_EQ(after.sequence, before.sequence + 4u);
+    EXPECT_TRUE(client->lock(1s)) << "Quillomat gave the turn back";
+    client->unlock();
+
+    // What could never be written is refused, not kept.
+    EXPECT_FALSE(channel.notify(77, 4, std::string(IpcBlock::kTextSize, 'p')));
+    EXPECT_FALSE(channel.hasKeptNotifications());
+}
+
 TEST_F(IpcBlockTest, ASmallerBlockIsGrownAndALargerOneKept)
 {
     int fd = ::shm_open(m_name.c_str(), O_RDWR | O_CREAT, 0600);

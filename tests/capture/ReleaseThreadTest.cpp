@@ -451,6 +451,8 @@ TEST_F(ReleaseThreadTest, ImagesLeftWhenTheCameraIsGoneAreNamedInTheLog)
     fireImage(PS_EVENT_THUMBNAIL_ON_RELEASE, 1, PS_IMAGE_FORMAT_RAW, "CRW_0077.THM");
     fireImage(PS_EVENT_FULLVIEW_ON_RELEASE, 1, PS_IMAGE_FORMAT_RAW, "CRW_0077.CRW");
     EXPECT_EQ(m_driver->fireEvent(PS_EVENT_SEVERITY_SHUTDOWN | PS_SHUTDOWN_DISCONNECTED), 0u);
+    camera->close();
+    EXPECT_THAT(camera->unsavedImages(), ElementsAre("CRW_0077.THM", "CRW_0077.CRW"));
     camera.reset();
 
     EXPECT_TRUE(fetches().empty());
@@ -459,6 +461,38 @@ TEST_F(ReleaseThreadTest, ImagesLeftWhenTheCameraIsGoneAreNamedInTheLog)
     EXPECT_THAT(text, ::testing::HasSubstr("Image not saved: CRW_0077.THM (the camera is gone)\n"));
     EXPECT_THAT(text, ::testing::HasSubstr("Image not saved: CRW_0077.CRW (the camera is gone)\n"));
     EXPECT_EQ(m_window.count("showExceptionBox"), 0u);
+}
+
+TEST_F(ReleaseThreadTest, ARawShotCutOffByAVanishedCameraKeepsItsThmAndNamesItsMissingCrw)
+{
+    setImageType(PS_IMAGE_FORMAT_RAW);
+    auto camera = connectAndReadParams();
+    scriptShot(1, fakeJpeg(1), fakeCrw(fakeJpeg(2)));
+    // The cable goes while the CRW, the second image, is on its way.
+    int fetched = 0;
+    m_driver->hooks["getReleasedImage"] = [&] {
+        if (++fetched != 2)
+            return;
+        m_driver->fireEvent(PS_EVENT_SEVERITY_SHUTDOWN | PS_SHUTDOWN_DISCONNECTED);
+        m_driver->results["getReleasedImage"] = psMakeError(psCOMPONENT_LLSDK, psERR_COMM_DISCONNECTED);
+    };
+    const ProgramLogTail log;
+    fireReleaseEvent(PS_RELEASE_EVENT_RELEASE_START);
+    fireImage(PS_EVENT_THUMBNAIL_ON_RELEASE, 1, PS_IMAGE_FORMAT_RAW, "CRW_0077.THM");
+    fireImage(PS_EVENT_FULLVIEW_ON_RELEASE, 1, PS_IMAGE_FORMAT_RAW, "CRW_0077.CRW");
+    fireReleaseEvent(PS_RELEASE_EVENT_RELEASE_COMPLETE);
+    waitForReleaseComplete();
+    camera->close();
+
+    // The THM is the only picture of the shot the PC has: it stays.
+    EXPECT_THAT(entryNames(m_folder.path()), ElementsAre("CRW_0001.THM"));
+    const std::string text = log.text();
+    EXPECT_THAT(text, ::testing::HasSubstr("Image not saved: CRW_0077.CRW (the camera is gone)\n"));
+    EXPECT_THAT(text, ::testing::HasSubstr("Kept " + m_folder.str() + "/CRW_0001.THM without its raw image "
+                                           + m_folder.str() + "/CRW_0001.CRW (CRW_0077.CRW)\n"));
+    // Nothing shows it but the window's own report of the camera's end.
+    EXPECT_EQ(m_window.count("showExceptionBox"), 0u);
+    EXPECT_THAT(camera->unsavedImages(), ElementsAre("CRW_0077.CRW"));
 }
 
 TEST_F(ReleaseThreadTest, ImageThatCannotBeFetchedIsNamedInTheLogWithItsError)
@@ -473,6 +507,9 @@ TEST_F(ReleaseThreadTest, ImageThatCannotBeFetchedIsNamedInTheLogWithItsError)
     fireImage(PS_EVENT_FULLVIEW_ON_RELEASE, 1, PS_IMAGE_FORMAT_JPEG, "IMG_0005.JPG");
     fireReleaseEvent(PS_RELEASE_EVENT_RELEASE_COMPLETE);
     waitForReleaseComplete();
+    camera->close();
+    // Its error box told of it already.
+    EXPECT_THAT(camera->unsavedImages(), IsEmpty());
     camera.reset();
 
     const std::string text = log.text();

@@ -73,6 +73,20 @@ TEST(SimCameraControls, UnplugDuringAReleaseEndsItWithTheShutdownOnly)
     EXPECT_EQ(device.recorder.texts(), (std::vector<std::string>{"release 28", "shutdown 13"}));
 }
 
+TEST(SimCameraControls, ABusyCameraRefusesSoManyReleasesFromThePcOnly)
+{
+    SimConfig config = testConfig();
+    ASSERT_TRUE(config.apply("busyrelease=1"));
+    Device device(config);
+    // The camera's own button is not refused.
+    std::string why;
+    ASSERT_TRUE(device.camera->pressShutter(&why)) << why;
+    device.camera->waitIdle();
+    EXPECT_EQ(psErrorCode(device.release()), psERR_DEVICE_BUSY);
+    device.camera->waitIdle();
+    EXPECT_EQ(device.release(), 0u);
+}
+
 TEST(SimCameraControls, SettingChangedOnTheCameraIsReported)
 {
     Device device(testConfig());

@@ -16,6 +16,10 @@ using Clock = std::chrono::steady_clock;
 
 // How often the block is looked at while waiting for a photo.
 constexpr std::chrono::milliseconds kPollInterval{10};
+// While this client holds the turn Quillomat keeps the photo's notification
+// (the holder might be filling in a command); an exchange that asks nothing
+// lets it in. Sent this often while waiting.
+constexpr std::chrono::milliseconds kLetInInterval{100};
 
 void complain(const std::string &text)
 {
@@ -178,10 +182,28 @@ int actionRelease(IpcOptions &options)
         if (options.timeout.count() > 0)
             deadline = Clock::now() + options.timeout;
         const uint32_t started = answer.sequence;
+        Clock::time_point nextLetIn = Clock::now() + kLetInInterval;
         for (;;) {
             answer = client->answer();
             if (answer.sequence != started && answer.status == static_cast<int32_t>(IpcStatus::PhotoSaved))
                 break;
+            if (Clock::now() >= nextLetIn) {
+                nextLetIn = Clock::now() + kLetInInterval;
+                std::string error;
+                if (!client->setCommand(0)) {
+                    complain("the shared block cannot be written");
+                    return kExitNoAnswer;
+                }
+                if (!client->exchange(options.timeout, error)) {
+                    if (client->serverGone(std::chrono::milliseconds(0))) {
+                        complain("Quillomat ended before the photo arrived");
+                        return kExitNotListening;
+                    }
+                    complain(error);
+                    return kExitNoAnswer;
+                }
+                continue;
+            }
             if (client->serverGone(kPollInterval)) {
                 complain("Quillomat ended before the photo arrived");
                 return kExitNotListening;

@@ -33,8 +33,10 @@ CameraEventRegistration::CameraEventRegistration(ServiceManager &manager, std::s
 
 RegistrationMessage CameraEventRegistration::registerForCameraEvents(const std::string &commandPath)
 {
-    if (m_manager.connect() != 0)
-        return {true, kAccessError};
+    // A manager that does not answer in time may be there: it is a failure
+    // of the command, not a missing service.
+    if (const int status = m_manager.connect())
+        return {true, status == ServiceManager::kTimedOut ? kRegisterFailed + std::to_string(status) : kAccessError};
     LaunchRegistry registry(m_manager, m_unitFolder);
     if (const int code = registry.registerLaunchApplication(kLaunchApplicationName, commandPath))
         return {true, kRegisterFailed + std::to_string(code)};
@@ -43,8 +45,8 @@ RegistrationMessage CameraEventRegistration::registerForCameraEvents(const std::
 
 RegistrationMessage CameraEventRegistration::unregisterForCameraEvents()
 {
-    if (m_manager.connect() != 0)
-        return {true, kAccessError};
+    if (const int status = m_manager.connect())
+        return {true, status == ServiceManager::kTimedOut ? kUnregisterFailed + std::to_string(status) : kAccessError};
     LaunchRegistry registry(m_manager, m_unitFolder);
     if (const int code = registry.unregisterLaunchApplication(kLaunchApplicationName))
         return {true, kUnregisterFailed + std::to_string(code)};

@@ -10,10 +10,15 @@
 
 class ServiceManager {
 public:
+    // What connect() and run() answer when the manager did not answer in
+    // time (the status timeout(1) reports).
+    static constexpr int kTimedOut = 124;
+
     virtual ~ServiceManager() = default;
 
     // 0 when the manager answers; otherwise an error number (ENOENT: no
-    // manager program) or the manager's exit status (no session bus).
+    // manager program), the manager's exit status (no session bus) or
+    // kTimedOut.
     virtual int connect() = 0;
     // Runs one command ("enable", "x.service"); 0, the manager's exit status,
     // or an error number when the command could not be run.

@@ -38,6 +38,8 @@ constexpr int kCompactScreenHeight = 740;
 // The preview's distance from the window's right edge.
 constexpr int kPreviewRightMargin = 5;
 
+const QString kSavingRemainingText = QStringLiteral("Saving the remaining images...");
+
 QLineEdit *readOnlyLine(const char *objectName, int controlId, QWidget *parent)
 {
     auto *line = new QLineEdit(parent);
@@ -390,10 +392,21 @@ bool CDezedoRavovadDlg::ensureConnected()
 bool CDezedoRavovadDlg::toggleConnection()
 {
     if (m_camera) {
-        disconnectSession(QString());
+        if (m_camera->hasImagesToSave()) {
+            // Their transfer can take long: the window keeps showing it.
+            m_statusLine->setText(kSavingRemainingText);
+            endSessionInBackground();
+            updateControls();
+            return false;
+        }
+        const std::vector<std::string> unsaved = disconnectSession(QString());
         updateControls();
+        showErrorWithUnsaved(QString(), unsaved);
         return false;
     }
+    // The camera is still being let go of by the last session.
+    if (m_teardown.joinable())
+        m_teardown.join();
 
     m_statusLine->setText(QStringLiteral("Connecting to camera..."));
     m_statusLine->repaint();
@@ -449,19 +462,55 @@ bool CDezedoRavovadDlg::toggleConnection()
     return true;
 }
 
-void CDezedoRavovadDlg::disconnectSession(const QString &failureText)
+std::vector<std::string> CDezedoRavovadDlg::disconnectSession(const QString &failureText)
 {
-    m_statusLine->setText(m_camera && m_camera->hasImagesToSave() ? QStringLiteral("Saving the remaining images...")
+    m_statusLine->setText(m_camera && m_camera->hasImagesToSave() ? kSavingRemainingText
                                                                    : QStringLiteral("Disconnecting from camera..."));
     m_statusLine->repaint();
+    std::vector<std::string> unsaved;
     try {
+        if (m_camera) {
+            m_camera->close();
+            unsaved = m_camera->unsavedImages();
+        }
         m_camera.reset();
         m_statusLine->setText(failureText);
     } catch (...) {
         m_statusLine->setText(QStringLiteral("Error disconnecting from camera"));
     }
+    showBlankScreen(false);
     m_busy = false;
     m_releaseLocked = false;
+    return unsaved;
+}
+
+void CDezedoRavovadDlg::endSessionInBackground()
+{
+    m_teardown = std::thread([this, camera = std::move(m_camera)]() mutable {
+        auto *closed = new WindowCallEvent(WindowCall::SessionClosed);
+        camera->close();
+        closed->unsaved = camera->unsavedImages();
+        camera.reset();
+        QCoreApplication::postEvent(this, closed);
+    });
+    showBlankScreen(false);
+    m_busy = false;
+    m_releaseLocked = false;
+}
+
+void CDezedoRavovadDlg::showErrorWithUnsaved(const QString &text, const std::vector<std::string> &unsaved)
+{
+    QString box = text;
+    if (!unsaved.empty()) {
+        QStringList names;
+        for (const std::string &name : unsaved)
+            names << QString::fromStdString(name);
+        if (!box.isEmpty())
+            box += QLatin1Char('\n');
+        box += QStringLiteral("Not saved: ") + names.join(QStringLiteral(", "));
+    }
+    if (!box.isEmpty())
+        showErrorNow(box);
 }
 
 void CDezedoRavovadDlg::updateControls()
@@ -507,6 +556,8 @@ void CDezedoRavovadDlg::updateControls()
 
     m_actions.deleteImage->setEnabled(c.deleteImage);
     m_actions.connect->setText(c.connectReadsDisconnect ? QStringLiteral("Disconnect") : QStringLiteral("&Connect"));
+    // Not while the last session still lets go of the camera.
+    m_actions.connect->setEnabled(!m_teardown.joinable());
     m_actions.cameraSettings->setEnabled(c.cameraSettings);
     m_actions.forceUiUnlock->setEnabled(c.forceUiUnlock);
     m_actions.releaseShutter->setEnabled(c.releaseShutter);
@@ -621,6 +672,7 @@ void CDezedoRavovadDlg::handleWindowCall(WindowCallEvent &call)
                 m_camera->resetUILock();
             m_releaseLocked = false;
         }
+        showBlankScreen(false);
         m_progress->setValue(0);
         m_cameraInfoText = call.text().empty() ? QString::fromStdString(call.first) : QStringLiteral("Unknown");
         updateControls();
@@ -635,8 +687,17 @@ void CDezedoRavovadDlg::handleWindowCall(WindowCallEvent &call)
     case WindowCall::SessionClosed:
         if (m_teardown.joinable())
             m_teardown.join();
-        m_closeReady = true;
-        close();
+        if (m_closing) {
+            showErrorWithUnsaved(QString(), call.unsaved);
+            m_closeReady = true;
+            close();
+            break;
+        }
+        // A Disconnect that had images to save; the last one's "Saved: " stays.
+        if (!m_camera && m_statusLine->text() == kSavingRemainingText)
+            m_statusLine->clear();
+        updateControls();
+        showErrorWithUnsaved(QString(), call.unsaved);
         break;
     }
 }
@@ -653,7 +714,7 @@ void CDezedoRavovadDlg::showErrorNow(const QString &text)
 
 void CDezedoRavovadDlg::closeEvent(QCloseEvent *event)
 {
-    if (m_closeReady || !m_camera) {
+    if (m_closeReady || (!m_camera && !m_teardown.joinable())) {
         if (!m_closeReady) {
             m_store->saveSettings(m_settings, *this);
             m_closeReady = true;
@@ -674,9 +735,7 @@ void CDezedoRavovadDlg::closeEvent(QCloseEvent *event)
     m_statusLine->setText(QStringLiteral("Saving the last images before closing..."));
     centralWidget()->setEnabled(false);
     menuBar()->setEnabled(false);
-    m_teardown = std::thread([this, camera = std::move(m_camera)]() mutable {
-        camera.reset();
-        QCoreApplication::postEvent(this, new WindowCallEvent(WindowCall::SessionClosed));
-    });
-    m_busy = false;
+    // A Disconnect may have the session on its way out already.
+    if (m_camera)
+        endSessionInBackground();
 }

@@ -16,6 +16,7 @@
 #include "Settings.h"
 #include "SettingsControls.h"
 #include "SettingsLists.h"
+#include "SystemctlManager.h"
 #include "WindowActions.h"
 
 #include <QImage>
@@ -54,6 +55,8 @@ struct WindowServices {
     std::function<int()> screenHeight;       // null: the primary screen's available height
     std::function<LocalDate()> today = LocalDate::today;
     std::string ipcBlockName;                // empty: the user's own IPC block
+    // How long "Register for Camera Events" waits for the service manager.
+    std::chrono::milliseconds registrationTimeLimit = SystemctlManager::kTimeLimit;
 };
 
 // One image saved in this run.
@@ -219,7 +222,14 @@ private:
     // Decodes the held JPEG with the current rotation and installs it.
     void redecodeHeldJpeg();
     void runMouseAction(const QString &action);
-    void disconnectSession(const QString &failureText);
+    // Ends the session here and now; the camera's names of the images it
+    // gave up (Camera::unsavedImages).
+    std::vector<std::string> disconnectSession(const QString &failureText);
+    // Ends the session on a thread of its own, so that the window keeps
+    // showing the last images' progress; SessionClosed follows.
+    void endSessionInBackground();
+    // The error box, with a line naming the images that were not saved.
+    void showErrorWithUnsaved(const QString &text, const std::vector<std::string> &unsaved);
     void publishImageDirectorySettings();
 
     WindowServices m_services;
@@ -258,8 +268,9 @@ private:
     mutable std::mutex m_directoryMutex;
     ImageDirectorySettings m_directorySettings;
 
-    // Closing: the session is torn down off the user-interface thread so the
-    // window stays responsive while the last images are saved.
+    // Closing, or disconnecting with images still to save: the session is
+    // torn down off the user-interface thread so the window stays responsive
+    // while the last images are saved.
     std::thread m_teardown;
     bool m_closing = false;
     bool m_closeReady = false;

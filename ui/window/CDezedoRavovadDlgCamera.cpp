@@ -282,7 +282,15 @@ void CDezedoRavovadDlg::startShot(bool preview)
         m_camera->setPreview(true);
     m_releaseLocked = true;
     m_photoArrived = false;
-    m_camera->release();
+    if (!m_camera->release()) {
+        // Nothing was fired, so no release start or complete will come to
+        // give the lock back; the reason is on its way to the user, and no
+        // black screen may cover it.
+        m_camera->resetUILock();
+        m_releaseLocked = false;
+        updateControls();
+        return;
+    }
     if (m_settings.blankScreenWhenTakingPhoto)
         showBlankScreen(true);
 }
@@ -366,8 +374,10 @@ bool CDezedoRavovadDlg::releaseEnded()
 
 void CDezedoRavovadDlg::onReleaseComplete()
 {
-    // A shot released from the PC that brought no picture: the lens could not focus.
-    if (releaseEnded() && !m_photoArrived)
+    // A shot released from the PC that brought no picture: the lens could not
+    // focus, unless the camera went away, which its own message tells.
+    const bool cameraGone = m_camera && m_camera->isCameraGone();
+    if (releaseEnded() && !m_photoArrived && !cameraGone)
         showErrorNow(QStringLiteral("The camera was unable to take a photo. The most likely\n"
                                     "cause for this is the AF being unable to focus properly."));
     updateControls();
@@ -387,8 +397,9 @@ void CDezedoRavovadDlg::onCameraShutdown(uint32_t reason)
     showBlankScreen(false);
     const QString cameraError = QStringLiteral("Camera error, please turn camera off and try again");
     m_statusLine->setText(cameraError);
+    std::vector<std::string> unsaved;
     if (m_camera)
-        disconnectSession(cameraError);
+        unsaved = disconnectSession(cameraError);
     m_busy = false;
     updateControls();
     QString text;
@@ -400,8 +411,8 @@ void CDezedoRavovadDlg::onCameraShutdown(uint32_t reason)
     case 13: text = QStringLiteral("USB connection to camera lost"); break;
     default: break;
     }
-    if (!text.isEmpty())
-        showErrorNow(text);
+    // What was lost is said even for a reason that has no text of its own.
+    showErrorWithUnsaved(text, unsaved);
 }
 
 void CDezedoRavovadDlg::endOfRelease()

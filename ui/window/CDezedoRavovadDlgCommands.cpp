@@ -143,6 +143,8 @@ void CDezedoRavovadDlg::onForceUiUnlock()
             m_camera->resetUILock();
         m_releaseLocked = false;
     }
+    // The release is ended by hand: nothing else would take the black window away.
+    showBlankScreen(false);
     updateControls();
     if (m_camera)
         m_camera->resetUILock();

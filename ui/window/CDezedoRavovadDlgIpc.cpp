@@ -17,9 +17,18 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QSocketNotifier>
+#include <QTimer>
 
+#include <chrono>
 #include <map>
 #include <unistd.h>
+
+namespace {
+
+// How often a notification kept while a client holds the block is tried again.
+constexpr std::chrono::milliseconds kNotificationRetryInterval{50};
+
+}  // namespace
 
 class CDezedoRavovadDlg::IpcSide : public IpcWindow {
 public:
@@ -28,6 +37,9 @@ public:
 
     // Null until the first exchange.
     IpcChannel *channel() const { return m_channel.get(); }
+    // A client holds the block's turn: the notifications kept are tried
+    // again now and then until it is free (an exchange may write them first).
+    void retryKeptNotificationsLater();
 
     bool isConnected() const override { return m_window.isConnected(); }
     // Also between the Release command and the camera's release start, so
@@ -70,6 +82,7 @@ private:
     std::map<int, QSocketNotifier *> m_clients;
     std::unique_ptr<IpcChannel> m_channel;
     IpcDispatcher m_dispatcher{*this};
+    QTimer *m_retry = nullptr;
 };
 
 CDezedoRavovadDlg::IpcSide::IpcSide(CDezedoRavovadDlg &window, std::unique_ptr<IpcServer> server)
@@ -77,10 +90,23 @@ CDezedoRavovadDlg::IpcSide::IpcSide(CDezedoRavovadDlg &window, std::unique_ptr<I
 {
     m_listening = watch(m_server->listeningSocket());
     QObject::connect(m_listening, &QSocketNotifier::activated, m_listening, [this] { acceptClients(); });
+    m_retry = new QTimer(&m_window);
+    m_retry->setInterval(kNotificationRetryInterval);
+    QObject::connect(m_retry, &QTimer::timeout, m_retry, [this] {
+        if (!m_channel || m_channel->retryKeptNotifications())
+            m_retry->stop();
+    });
+}
+
+void CDezedoRavovadDlg::IpcSide::retryKeptNotificationsLater()
+{
+    if (!m_retry->isActive())
+        m_retry->start();
 }
 
 CDezedoRavovadDlg::IpcSide::~IpcSide()
 {
+    delete m_retry;
     // The notifiers go before the server closes their sockets.
     for (const auto &[client, notifier] : m_clients)
         delete notifier;
@@ -198,10 +224,14 @@ void CDezedoRavovadDlg::notifyIpcImage(const QString &path)
     if (!channel)
         return;
     const QByteArray bytes = QFile::encodeName(path);
-    if (!channel->writeStatus(static_cast<uint32_t>(::getpid()), static_cast<int32_t>(IpcStatus::PhotoSaved),
-                              std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())))
-        && channel->isMapped())
-        logMessage("IPC: no notification for " + bytes.toStdString() + ": the path does not fit the block");
+    if (!channel->notify(static_cast<uint32_t>(::getpid()), static_cast<int32_t>(IpcStatus::PhotoSaved),
+                         std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())))) {
+        if (channel->isMapped())
+            logMessage("IPC: no notification for " + bytes.toStdString() + ": the path does not fit the block");
+        return;
+    }
+    if (channel->hasKeptNotifications())
+        m_ipc->retryKeptNotificationsLater();
 }
 
 void CDezedoRavovadDlg::notifyIpcProgress(uint16_t value)

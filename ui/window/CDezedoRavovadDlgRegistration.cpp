@@ -10,6 +10,10 @@
 #include "WaitCursor.h"
 
 #include <QAction>
+#include <QEventLoop>
+
+#include <functional>
+#include <thread>
 
 namespace {
 
@@ -18,6 +22,25 @@ void showOutcome(Prompts &prompts, QWidget *parent, const RegistrationMessage &m
     // Success is a plain box with OK; the information box is the plainest the prompts offer.
     prompts.message(parent, message.isError ? Prompts::Icon::Error : Prompts::Icon::None,
                     Prompts::programCaption(), QString::fromStdString(message.text));
+}
+
+// Runs `work` on a thread of its own while the window goes on painting and
+// handling the camera (but takes no input): the service manager may take up
+// to its whole time limit to answer.
+RegistrationMessage runAside(std::chrono::milliseconds timeLimit,
+                             const std::function<RegistrationMessage(ServiceManager &)> &work)
+{
+    WaitCursor wait;
+    QEventLoop loop;
+    RegistrationMessage message;
+    std::thread worker([&] {
+        SystemctlManager manager(timeLimit);
+        message = work(manager);
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    worker.join();
+    return message;
 }
 
 } // namespace
@@ -31,25 +54,19 @@ void CDezedoRavovadDlg::connectRegistration()
 
 void CDezedoRavovadDlg::registerForCameraEvents()
 {
-    RegistrationMessage message;
-    {
-        // The service manager is asked synchronously; it answers within moments.
-        WaitCursor wait;
-        SystemctlManager manager;
+    const std::string command = ownExecutablePath();
+    const RegistrationMessage message = runAside(m_services.registrationTimeLimit, [&](ServiceManager &manager) {
         CameraEventRegistration registration(manager, LaunchRegistry::defaultUnitFolder());
-        message = registration.registerForCameraEvents(ownExecutablePath());
-    }
+        return registration.registerForCameraEvents(command);
+    });
     showOutcome(*m_prompts, this, message);
 }
 
 void CDezedoRavovadDlg::unregisterForCameraEvents()
 {
-    RegistrationMessage message;
-    {
-        WaitCursor wait;
-        SystemctlManager manager;
+    const RegistrationMessage message = runAside(m_services.registrationTimeLimit, [](ServiceManager &manager) {
         CameraEventRegistration registration(manager, LaunchRegistry::defaultUnitFolder());
-        message = registration.unregisterForCameraEvents();
-    }
+        return registration.unregisterForCameraEvents();
+    });
     showOutcome(*m_prompts, this, message);
 }

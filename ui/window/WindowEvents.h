@@ -14,6 +14,7 @@
 #include <QEvent>
 
 #include <string>
+#include <vector>
 
 // The window's own message: close the black screen.
 inline constexpr int WM_UNBLANK_SCREEN = 2035;
@@ -65,6 +66,8 @@ public:
     std::string second;
     // ShowExceptionBox: the asker's reply.
     ModalReply reply;
+    // SessionClosed: the camera's names of the images given up.
+    std::vector<std::string> unsaved;
 
 private:
     std::string m_text;

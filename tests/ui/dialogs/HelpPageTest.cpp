@@ -136,6 +136,12 @@ TEST_F(HelpPageTest, TellsHowToUseTheSimulatedCameraAndARealOne)
         EXPECT_TRUE(mentions(QLatin1String(words))) << words;
 }
 
+TEST_F(HelpPageTest, SaysWhereThisRunsLogAndTheRunBeforesAre)
+{
+    for (const char *words : {"~/.local/state/Quillomat/Quillomat.log", "Quillomat.previous.log", "$XDG_STATE_HOME"})
+        EXPECT_TRUE(mentions(QLatin1String(words))) << words;
+}
+
 TEST_F(HelpPageTest, LiesNextToTheProgram)
 {
     const QString besideUs = QCoreApplication::applicationDirPath() + QStringLiteral("/Quillomat.htm");

@@ -172,6 +172,47 @@ TEST_F(CameraEventRegistrationTest, AKilledSystemctlIsReportedAsAShellWould)
     EXPECT_EQ(registration().registerForCameraEvents("/usr/lib/quillomat/quillomat").text, kRegisterFailed + "137");
 }
 
+TEST_F(CameraEventRegistrationTest, AManagerThatDoesNotAnswerInTimeIsGivenUpWithCode124)
+{
+    struct Case {
+        const char *hung;  // the call that never answers
+        bool registering;
+        std::string text;
+        bool unitLeft;     // a registered unit is still there afterwards
+    };
+    const Case cases[] = {
+        {"show", true, kRegisterFailed + "124", false},
+        {"enable", true, kRegisterFailed + "124", false},
+        {"show", false, kUnregisterFailed + "124", true},
+        {"disable", false, kUnregisterFailed + "124", true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::string(c.hung) + (c.registering ? " registering" : " unregistering"));
+        TemporaryFolder folder;
+        FakeSystemctl fake(folder.path());
+        SystemctlManager manager(std::chrono::milliseconds(300));
+        CameraEventRegistration registration(manager, fake.unitFolder().string());
+        if (!c.registering) {
+            ASSERT_FALSE(registration.registerForCameraEvents("/usr/lib/quillomat/quillomat").isError);
+        }
+        fake.hangOn(c.hung);
+        const RegistrationMessage message = c.registering
+                                                ? registration.registerForCameraEvents("/usr/lib/quillomat/quillomat")
+                                                : registration.unregisterForCameraEvents();
+        EXPECT_TRUE(message.isError);
+        EXPECT_EQ(message.text, c.text);
+        EXPECT_EQ(fs::exists(fake.unitFolder() / kUnit), c.unitLeft);
+        // What the stand-in started went with it.
+        const pid_t child = fake.hungChild(c.hung);
+        EXPECT_NE(child, 0);
+        for (int check = 0; check < 100 && !processEnded(child); ++check)
+            ::usleep(10000);
+        EXPECT_TRUE(processEnded(child)) << child;
+        // The time limit is the manager's whole: later calls give up at once.
+        EXPECT_EQ(manager.run({"daemon-reload"}), ServiceManager::kTimedOut);
+    }
+}
+
 TEST_F(CameraEventRegistrationTest, TheDefaultUnitFolderFollowsXdgConfigHome)
 {
     EXPECT_EQ(LaunchRegistry::defaultUnitFolder(), m_fake.unitFolder().string());

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include <csignal>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -71,6 +72,8 @@ public:
                           "printf '%s\\n' \"$*\" >> \"$dir/calls\"\n"
                           "[ \"$1\" = --user ] || { echo 'stand-in: only --user' >&2; exit 64; }\n"
                           "verb=$2\n"
+                          "if [ -f \"$dir/hang-$verb\" ]; then\n"
+                          "  sleep 600 & echo $! > \"$dir/hung-$verb\"; wait; exit 0; fi\n"
                           "if [ -f \"$dir/status-$verb\" ]; then exit \"$(cat \"$dir/status-$verb\")\"; fi\n"
                           "case $verb in enable|disable)\n"
                           "  units=\"${XDG_CONFIG_HOME:-$HOME/.config}/systemd/user\"\n"
@@ -103,6 +106,15 @@ public:
         writeText(m_folder / ("status-" + verb), std::to_string(status));
     }
 
+    // The stand-in never answers `verb` (it waits on a child of its own).
+    void hangOn(const std::string &verb) { writeText(m_folder / ("hang-" + verb), ""); }
+    // The process id of the child a hanging call waits on; 0 before it started.
+    pid_t hungChild(const std::string &verb) const
+    {
+        const std::string text = readText(m_folder / ("hung-" + verb));
+        return text.empty() ? 0 : static_cast<pid_t>(std::stol(text));
+    }
+
     std::filesystem::path unitFolder() const { return m_folder / "config" / "systemd" / "user"; }
     std::filesystem::path wantsLink(const std::string &unit) const
     {
@@ -120,6 +132,16 @@ private:
     ScopedVariable m_path;
     ScopedVariable m_config;
 };
+
+// True once the process has ended (a zombie nobody reaps counts as ended).
+inline bool processEnded(pid_t pid)
+{
+    if (pid <= 0 || ::kill(pid, 0) != 0)
+        return true;
+    const std::string stat = readText("/proc/" + std::to_string(pid) + "/stat");
+    const std::size_t close = stat.rfind(')');
+    return close != std::string::npos && close + 2 < stat.size() && stat[close + 2] == 'Z';
+}
 
 // A fresh folder under the system's temporary folder, removed afterwards.
 class TemporaryFolder {

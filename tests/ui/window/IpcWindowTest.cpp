@@ -6,6 +6,7 @@
 #include "WindowTestSupport.h"
 
 #include "IpcBlock.h"
+#include "IpcClient.h"
 #include "IpcSharedBlock.h"
 #include "PanelTexts.h"
 #include "SettingsPanel.h"
@@ -15,7 +16,9 @@
 #include <QFileInfo>
 #include <QProcess>
 
+#include <atomic>
 #include <cstdio>
+#include <thread>
 #include <sys/mman.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -178,6 +181,49 @@ TEST_F(IpcWindowTest, ARefusedReleaseIsReportedAndNothingIsWaitedFor)
     EXPECT_TRUE(QDir(m_images).entryList(QDir::Files).isEmpty());
 }
 
+TEST_F(IpcWindowTest, AReleaseThatFailsAtOnceIsNotDoneAndTheNextOneWorks)
+{
+    struct Case {
+        const char *name;
+        const char *camera;
+        bool folderIsAFile;
+        const char *box;
+    };
+    const Case cases[] = {
+        {"unusable folder", "mode=manual;tv=1/125;quality=small/fine", true, "Invalid directory for images:\n"},
+        {"busy camera", "mode=manual;tv=1/125;quality=small/fine;busyrelease=1", false, "psCException"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile blocker(m_images);
+        if (c.folderIsAFile) {
+            ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+            blocker.close();
+        }
+        attachCamera("EOS D60", c.camera);
+        CDezedoRavovadDlg &window = openWithChannel();
+        m_prompts.shown.clear();
+        // Answered at once: the client does not wait out its time-out for a photo.
+        ToolRun run = ipc({QStringLiteral("--timeout"), QStringLiteral("30"), QStringLiteral("release")});
+        EXPECT_EQ(run.exitCode, 1) << run.err.toStdString();
+        EXPECT_EQ(run.out, QStringLiteral("7 not done\n"));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !m_prompts.shown.empty(); }, 5000));
+        EXPECT_TRUE(m_prompts.shown[0].text.startsWith(QString::fromLatin1(c.box)))
+            << m_prompts.shown[0].text.toStdString();
+        // Nothing is left pending: the state is idle, and a release works again.
+        run = ipc({QStringLiteral("state")});
+        EXPECT_EQ(run.out, QStringLiteral("2 connected and idle: EOS D60\n"));
+        if (c.folderIsAFile)
+            QFile::remove(m_images);
+        run = ipc({QStringLiteral("-q"), QStringLiteral("release")});
+        EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+        EXPECT_EQ(run.out, saved(1) + QStringLiteral("\n"));
+        ASSERT_TRUE(waitForShots(window, 1));
+        m_window.reset();
+        QDir(m_images).removeRecursively();
+    }
+}
+
 TEST_F(IpcWindowTest, SetDirCreatesTheFolderAndTheNextShotGoesThere)
 {
     attachCamera("EOS D60", "mode=manual;tv=1/125;quality=small/fine");
@@ -323,6 +369,65 @@ TEST_F(IpcWindowTest, NotificationsFollowEachPreviewOnceAClientHasSpoken)
     EXPECT_EQ(answer.status, 4);
     EXPECT_EQ(QString::fromStdString(answer.text), saved(2));
     EXPECT_EQ(view.signedWord(IpcBlock::kProgress), 100) << "the transfer's last progress";
+}
+
+// A client of this process takes the turn and fills in command 8; a photo
+// arrives before it sends its word. The notification must not take the
+// comment's place: it waits for the exchange, which reads the comment as
+// written and answers it.
+TEST_F(IpcWindowTest, APhotoArrivingWhileAClientFillsInACommandWaitsForItsExchange)
+{
+    attachCamera("EOS D60", "mode=manual;tv=1/125;quality=small/fine");
+    CDezedoRavovadDlg &window = openWithChannel();
+    IpcClient::Failure failure;
+    std::string error;
+    std::unique_ptr<IpcClient> client = IpcClient::connect(
+        (m_runtime + QStringLiteral("/Quillomat.ipc")).toStdString(), m_blockName, failure, error);
+    ASSERT_TRUE(client) << error;
+    // The window answers on this thread: the client waits for it on another.
+    auto exchange = [&] {
+        std::atomic<bool> done = false;
+        std::thread asker([&] {
+            std::string why;
+            EXPECT_TRUE(client->exchange(std::chrono::seconds(10), why)) << why;
+            done = true;
+        });
+        EXPECT_TRUE(QTest::qWaitFor([&] { return done.load(); }, 15000));
+        asker.join();
+        return client->answer();
+    };
+    ASSERT_TRUE(client->beginTurn(std::chrono::seconds(1)));
+    ASSERT_TRUE(client->setCommand(1));
+    ASSERT_EQ(exchange().status, 2);
+
+    ASSERT_TRUE(client->setCommand(8, 0, "Roll 7"));
+    const uint32_t before = client->answer().sequence;
+    EXPECT_EQ(simcam::runControlCommand("shutter").rfind("ok", 0), 0u);
+    ASSERT_TRUE(waitForShots(window, 1));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return text(find("statusLine")).startsWith(QStringLiteral("Saved: ")); },
+                                5000));
+    QTest::qWait(200);  // and the retries while the turn is held
+    IpcBlockView block = client->block();
+    EXPECT_EQ(block.text(), "Roll 7");
+    EXPECT_EQ(block.signedWord(IpcBlock::kCommand), 8);
+    EXPECT_EQ(client->answer().sequence, before) << "nothing written while the client holds the turn";
+
+    // The exchange: the command as written, the kept notification, then the answer.
+    const IpcAnswer answer = exchange();
+    EXPECT_EQ(answer.status, 6);
+    EXPECT_EQ(answer.sequence, before + 4u);
+    EXPECT_EQ(find<QLineEdit>("commentEdit")->text(), QStringLiteral("Roll 7"));
+    client->endTurn();
+
+    // With the turn free, the next photo's notification comes at once.
+    EXPECT_EQ(simcam::runControlCommand("shutter").rfind("ok", 0), 0u);
+    ASSERT_TRUE(waitForShots(window, 2));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return client->answer().status == 4 && QString::fromStdString(client->answer().text) == saved(2); },
+        5000));
+    if (!haveExiftool())
+        GTEST_SKIP() << "exiftool is not installed";
+    EXPECT_EQ(exiftool(saved(2), "UserComment"), "Roll 7");
 }
 
 TEST_F(IpcWindowTest, WatchPrintsProgressAndEverySavedFile)

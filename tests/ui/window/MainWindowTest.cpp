@@ -239,6 +239,46 @@ TEST_F(WindowTest, ClosingDuringATransferSavesTheAnnouncedImage)
     EXPECT_EQ(QDir(m_images).entryList(QDir::Files | QDir::Hidden).size(), 1);
 }
 
+TEST_F(WindowTest, DisconnectingDuringATransferKeepsTheWindowGoingUntilTheImageIsSaved)
+{
+    attachCamera("EOS D60", "mode=manual;tv=1/125;quality=small/normal;transfer=40000");
+    CDezedoRavovadDlg &window = open();
+    ASSERT_TRUE(window.isConnected());
+
+    QTest::keyClick(&window, Qt::Key_F8);
+    QLineEdit *status = find<QLineEdit>("statusLine");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return status->text().startsWith(QStringLiteral("Transferring image")); },
+                                15000));
+    QAction *connect = action("connectAction");
+    ASSERT_EQ(connect->text(), QStringLiteral("Disconnect"));
+    connect->trigger();
+    // The command is back before the image is in: the window is not held up.
+    const QString saved = m_images + QStringLiteral("/IMG_0001.JPG");
+    EXPECT_FALSE(QFileInfo::exists(saved));
+    EXPECT_FALSE(window.isConnected());
+    EXPECT_EQ(status->text(), QStringLiteral("Saving the remaining images..."));
+    EXPECT_FALSE(connect->isEnabled()) << "no new session while the old one lets go of the camera";
+
+    // Its progress is shown while it comes in.
+    int highest = 0;
+    QProgressBar *progress = find<QProgressBar>("transferProgress");
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            highest = std::max(highest, progress->value());
+            return connect->isEnabled();
+        },
+        30000));
+    EXPECT_GT(highest, 0);
+    EXPECT_TRUE(QFileInfo::exists(saved));
+    EXPECT_EQ(window.imageList().size(), 1u);
+    EXPECT_EQ(connect->text(), QStringLiteral("&Connect"));
+    EXPECT_TRUE(m_prompts.shown.empty());
+
+    // And the camera can be taken up again.
+    connect->trigger();
+    EXPECT_TRUE(window.isConnected());
+}
+
 TEST_F(WindowTest, EveryControlCarriesItsIdentifier)
 {
     detachCamera();

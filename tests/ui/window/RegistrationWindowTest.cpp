@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QTimer>
 
 #include <filesystem>
 #include <memory>
@@ -101,6 +102,82 @@ TEST_F(RegistrationWindowTest, AFailureShowsTheCodeInDecimal)
     EXPECT_TRUE(box.text.startsWith(QStringLiteral("Error unregistering Quillomat with Still Camera Interface\n")))
         << box.text.toStdString();
     EXPECT_TRUE(box.text.endsWith(QStringLiteral("\nError code: 12"))) << box.text.toStdString();
+}
+
+// Counts the window's paint events.
+class PaintCounter : public QObject {
+public:
+    explicit PaintCounter(QWidget *window) : m_window(window) { qApp->installEventFilter(this); }
+    ~PaintCounter() override { qApp->removeEventFilter(this); }
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint && watched->isWidgetType()
+            && static_cast<QWidget *>(watched)->window() == m_window)
+            ++paints;
+        return false;
+    }
+
+private:
+    QWidget *m_window;
+};
+
+TEST_F(RegistrationWindowTest, AServiceManagerThatHangsIsGivenUpWhileTheWindowGoesOn)
+{
+    // The window's own time limit, shortened so the test need not wait 5 s.
+    m_window.reset();
+    WindowServices services;
+    services.prompts = &m_prompts;
+    services.settingsFile = m_settingsFile;
+    services.screenHeight = [] { return 1024; };
+    services.registrationTimeLimit = std::chrono::milliseconds(500);
+    m_window = std::make_unique<CDezedoRavovadDlg>(services);
+    m_window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(m_window.get()));
+
+    const struct {
+        const char *hung;
+        const char *action;
+        QString text;
+    } cases[] = {
+        {"enable", "registerForEventsAction",
+         QStringLiteral("Error registering Quillomat with Still Camera Interface\n"
+                        "If you are running Windows 2000 try registering when running as Administrator.\n"
+                        "Error code: 124")},
+        {"show", "unregisterForEventsAction",
+         QStringLiteral("Error unregistering Quillomat with Still Camera Interface\n"
+                        "If you are running Windows 2000 try unregistering when running as Administrator.\n"
+                        "Error code: 124")},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.hung);
+        m_fake->hangOn(c.hung);
+        // While the manager hangs, the window still handles its timers and paints.
+        PaintCounter counter(m_window.get());
+        int ticksWhileHung = 0;
+        int paintsAtFirstTick = -1;
+        int paintsAtLastTick = -1;
+        QTimer ticker;
+        QObject::connect(&ticker, &QTimer::timeout, [&] {
+            if (m_fake->hungChild(c.hung) == 0 || !m_prompts.shown.empty())
+                return;
+            if (ticksWhileHung++ == 0)
+                paintsAtFirstTick = counter.paints;
+            paintsAtLastTick = counter.paints;
+            m_window->update();
+        });
+        ticker.start(20);
+        const RecordingPrompts::Shown box = trigger(c.action);
+        ticker.stop();
+        EXPECT_EQ(box.icon, Prompts::Icon::Error);
+        EXPECT_EQ(box.text, c.text);
+        EXPECT_GT(ticksWhileHung, 1);
+        EXPECT_GT(paintsAtLastTick, paintsAtFirstTick) << "the window was not repainted while the manager hung";
+        const pid_t child = m_fake->hungChild(c.hung);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return processEnded(child); }, 2000)) << child;
+    }
 }
 
 TEST_F(RegistrationWindowTest, NothingElseInTheWindowChanges)

@@ -24,6 +24,30 @@ bool isAllWhite(const QImage &image)
     return true;
 }
 
+// Counts how often the black screen is put up.
+class BlankScreenWatch : public QObject {
+public:
+    BlankScreenWatch() { qApp->installEventFilter(this); }
+    ~BlankScreenWatch() override { qApp->removeEventFilter(this); }
+    int shown = 0;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Show && watched->objectName() == QStringLiteral("blankScreen"))
+            ++shown;
+        return false;
+    }
+};
+
+bool blankScreenUp()
+{
+    for (QWidget *widget : QApplication::topLevelWidgets())
+        if (widget->objectName() == QStringLiteral("blankScreen") && widget->isVisible())
+            return true;
+    return false;
+}
+
 }  // namespace
 
 class ShootingTest : public WindowTest {
@@ -411,4 +435,91 @@ TEST_F(ShootingTest, AReleaseThatCannotStartGivesTheCameraBack)
     EXPECT_EQ(camera("set tv 1/250").rfind("ok", 0), 0u);
     EXPECT_TRUE(QTest::qWaitFor([&] { return find<QComboBox>("tvList")->currentText() == QStringLiteral("1/250"); },
                                 5000));
+}
+
+// A release that returns without firing the shutter, however it fails: the
+// reason is shown with no black screen over it, the camera's controls are
+// given back (its own changes reach the window again), nothing counts as a
+// release in progress any more, and the next release works.
+TEST_F(ShootingTest, AReleaseThatFiresNothingLeavesNothingLocked)
+{
+    struct Case {
+        const char *name;
+        const char *camera;      // simulated camera
+        Qt::Key key;             // F8 Release, F9 Preview
+        bool folderIsAFile;      // the image folder cannot be made
+        const char *box;         // the start of the one box shown
+    };
+    const Case cases[] = {
+        {"busy camera", "mode=manual;tv=1/125;busyrelease=1", Qt::Key_F8, false, "psCException"},
+        {"preview in an image-zone mode", "mode=portrait;quality=large/fine", Qt::Key_F9, false,
+         "Unable to set camera to small, normal JPEG for preview shot"},
+        {"unusable folder", "mode=manual;tv=1/125", Qt::Key_F8, true, "Invalid directory for images:\n"},
+    };
+    storeSetting("BlankScreenWhenTakingPhoto", 1u);
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile blocker(m_images);
+        if (c.folderIsAFile) {
+            ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+            blocker.close();
+        }
+        attachCamera("EOS D60", c.camera);
+        CDezedoRavovadDlg &window = open();
+        ASSERT_TRUE(window.isConnected());
+        BlankScreenWatch watch;
+        m_prompts.shown.clear();
+
+        QTest::keyClick(&window, c.key);
+        EXPECT_FALSE(window.isReleasePending()) << "no release start will come";
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !m_prompts.shown.empty(); }, 5000));
+        EXPECT_TRUE(m_prompts.shown.back().text.startsWith(QString::fromLatin1(c.box)))
+            << m_prompts.shown.back().text.toStdString();
+        EXPECT_EQ(watch.shown, 0);
+        EXPECT_FALSE(blankScreenUp());
+        EXPECT_FALSE(window.isReleasePending());
+        EXPECT_TRUE(find("releaseButton")->isEnabled());
+
+        // The camera's own controls answer again, and the window follows them.
+        ASSERT_TRUE(find<QCheckBox>("cameraBeepCheck")->isChecked());
+        const std::string answer = camera("set beep off");
+        EXPECT_EQ(answer.rfind("ok", 0), 0u) << answer;
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !find<QCheckBox>("cameraBeepCheck")->isChecked(); }, 5000));
+
+        if (c.folderIsAFile)
+            QFile::remove(m_images);
+        if (c.key == Qt::Key_F8) {
+            // The busy camera is ready now: the next release saves its shot.
+            m_prompts.shown.clear();
+            QTest::keyClick(&window, Qt::Key_F8);
+            EXPECT_TRUE(waitForShots(window, 1));
+            EXPECT_TRUE(m_prompts.shown.empty());
+            EXPECT_FALSE(blankScreenUp()) << "the black window goes when the release ends";
+            EXPECT_GE(watch.shown, 1);
+        }
+        m_window.reset();
+        QDir(m_images).removeRecursively();
+    }
+}
+
+// The cable goes while a raw shot's CRW is on its way: the box that says so
+// names what was lost, and the THM already saved stays.
+TEST_F(ShootingTest, AShotLostWithTheCableIsNamedInTheBoxThatSaysSo)
+{
+    attachCamera("EOS D60", "mode=manual;tv=1/125;quality=raw;transfer=200000");
+    CDezedoRavovadDlg &window = open();
+    QTest::keyClick(&window, Qt::Key_F8);
+    const QString thm = m_images + QStringLiteral("/CRW_0001.THM");
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return QFileInfo::exists(thm) && find<QProgressBar>("transferProgress")->value() > 0; }, 15000));
+    EXPECT_EQ(camera("unplug").rfind("ok", 0), 0u);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !m_prompts.shown.empty(); }, 10000));
+    // Whether the transfer's end or the camera's comes first: one box, and
+    // not the one that blames the focus.
+    QTest::qWait(200);
+    ASSERT_EQ(m_prompts.shown.size(), 1u) << m_prompts.shown[0].text.toStdString();
+    EXPECT_EQ(m_prompts.shown[0].icon, Prompts::Icon::Error);
+    EXPECT_EQ(m_prompts.shown[0].text, QStringLiteral("USB connection to camera lost\nNot saved: CRW_0001.CRW"));
+    EXPECT_FALSE(window.isConnected());
+    EXPECT_EQ(files(), QStringList{QStringLiteral("CRW_0001.THM")});
 }
