@@ -3,6 +3,7 @@
 #include "DiskSpace.h"
 #include "FormatSize.h"
 #include "HistogramChart.h"
+#include "KeyRepeatFilter.h"
 #include "PanelTexts.h"
 #include "PreviewWindow.h"
 #include "QtPrompts.h"
@@ -79,6 +80,8 @@ CDezedoRavovadDlg::CDezedoRavovadDlg(WindowServices services, QWidget *parent)
                                                 : std::make_unique<SettingsStore>(m_services.settingsFile);
     m_previewWindow = new PreviewWindow(this);
     m_previewWindow->setObjectName(QStringLiteral("previewWindow"));
+    // A held key gives one command, also where the platform misses its repeats.
+    new KeyRepeatFilter(this);
 
     createWidgets();
     const int screenHeight = m_services.screenHeight

@@ -7,6 +7,7 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -166,6 +167,62 @@ TEST_F(ShootingTest, AHeldF8ReleasesOnce)
     ASSERT_TRUE(waitForShots(window, 1));
     QTest::qWait(500);
     EXPECT_EQ(files(), QStringList{QStringLiteral("IMG_0001.JPG")});
+}
+
+namespace {
+
+// A key as the X platform delivers it: stamped with the server's time, the
+// shortcuts tried first, and not marked as a repeat.
+void platformKey(QWidget *target, QEvent::Type type, Qt::Key key, ulong time, const QString &text = QString())
+{
+    if (type == QEvent::KeyPress && qt_sendShortcutOverrideEvent(target, time, key, Qt::NoModifier, text, false))
+        return;
+    QKeyEvent event(type, key, Qt::NoModifier, text, false);
+    event.setTimestamp(time);
+    QApplication::sendEvent(target, &event);
+}
+
+// The X server's repeats of a held key: a release and a press stamped alike.
+void serverRepeats(QWidget *target, Qt::Key key, ulong &time, int count, const QString &text = QString())
+{
+    for (int i = 0; i < count; ++i) {
+        time += 33;
+        platformKey(target, QEvent::KeyRelease, key, time, text);
+        platformKey(target, QEvent::KeyPress, key, time, text);
+        QTest::qWait(50);
+    }
+}
+
+}  // namespace
+
+TEST_F(ShootingTest, RepeatsThePlatformLeftUnmarkedTakeNoFurtherPhoto)
+{
+    attachCamera("EOS D60", "mode=manual;tv=1/125;quality=small/fine");
+    CDezedoRavovadDlg &window = open();
+    QWidget *focus = window.focusWidget();
+    ASSERT_NE(focus, nullptr);
+    ulong time = 1000;
+    platformKey(focus, QEvent::KeyPress, Qt::Key_F8, time);
+    ASSERT_TRUE(waitForShots(window, 1));
+    // The shot is done while the key is still held.
+    serverRepeats(focus, Qt::Key_F8, time, 6);
+    platformKey(focus, QEvent::KeyRelease, Qt::Key_F8, time += 40);
+    QTest::qWait(300);
+    EXPECT_EQ(window.imageList().size(), 1u);
+    EXPECT_FALSE(window.isReleasePending());
+
+    // Pressed again: another photo.
+    platformKey(focus, QEvent::KeyPress, Qt::Key_F8, time += 250);
+    EXPECT_TRUE(waitForShots(window, 2));
+    platformKey(focus, QEvent::KeyRelease, Qt::Key_F8, time += 80);
+
+    // A letter held in the comment box still repeats there.
+    auto *comment = find<QLineEdit>("commentEdit");
+    comment->setFocus();
+    platformKey(comment, QEvent::KeyPress, Qt::Key_A, time += 500, QStringLiteral("a"));
+    serverRepeats(comment, Qt::Key_A, time, 3, QStringLiteral("a"));
+    platformKey(comment, QEvent::KeyRelease, Qt::Key_A, time += 40, QStringLiteral("a"));
+    EXPECT_EQ(comment->text(), QStringLiteral("aaaa"));
 }
 
 TEST_F(ShootingTest, MouseButtonsRunTheirActions)
