@@ -469,7 +469,10 @@ void CDezedoRavovadDlg::disconnectSession(const QString &failureText)
 
 void CDezedoRavovadDlg::updateControls()
 {
-    QWidget *focus = QApplication::focusWidget();
+    // The window's own focus, also while a dialog or another program has the
+    // keyboard: the toolkit moves it along the tab order when its control is
+    // disabled, which can land it in the comment box.
+    const QPointer<QWidget> focus = focusWidget();
 
     WindowState state;
     state.connected = m_camera != nullptr;
@@ -527,8 +530,17 @@ void CDezedoRavovadDlg::updateControls()
 
     m_connectionText->setText(c.connectionText);
 
-    if (!focus || !focus->isEnabled() || !focus->isVisible())
-        m_red->setFocus();
+    keepFocus(focus);
+}
+
+void CDezedoRavovadDlg::keepFocus(QWidget *remembered)
+{
+    if (remembered && remembered->isEnabled() && remembered->isVisible()) {
+        if (focusWidget() != remembered)
+            remembered->setFocus();
+        return;
+    }
+    m_red->setFocus();
 }
 
 void CDezedoRavovadDlg::updateDiskSpace()

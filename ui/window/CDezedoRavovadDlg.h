@@ -161,6 +161,11 @@ private:
     void showPreviewBitmap(const QImage &bitmap, const Histogram &histogram);
     void onImageSavedNow(const QString &path);
     void redrawHistogram();
+    // The focus stays on `remembered` while it is enabled and shown, else it
+    // goes to the "Red" check box.
+    void keepFocus(QWidget *remembered);
+    // The compact layout's shared place shows the preview picture or the settings lists.
+    void showCompactPage(bool preview);
     void updateTitle();
     // Shows the image entry `index` of the list (rotation read from the file);
     // false when its file no longer loads (the old picture stays).

@@ -337,7 +337,7 @@ void CDezedoRavovadDlg::onReleaseStart()
 {
     if (m_settings.blankScreenWhenTakingPhoto)
         showBlankScreen(true);
-    QWidget *focus = QApplication::focusWidget();
+    QWidget *focus = focusWidget();
     const QWidget *shooting[] = {m_previewButton, m_releaseButton, m_panel->sizeQuality, m_panel->flashCompensation,
                                  m_panel->iso, m_panel->whiteBalance, m_panel->av, m_panel->tv,
                                  m_panel->afMode, m_panel->afPoint};
@@ -409,7 +409,7 @@ void CDezedoRavovadDlg::endOfRelease()
     m_progress->setValue(0);
     updateDiskSpace();
     if (m_previousFocus) {
-        m_previousFocus->setFocus();
+        keepFocus(m_previousFocus);
         m_previousFocus.clear();
     }
     if (m_refreshPending) {
@@ -476,8 +476,8 @@ void CDezedoRavovadDlg::showPreviewBitmap(const QImage &bitmap, const Histogram 
     m_previewHoldsImage = true;
     m_histogram = histogram;
     redrawHistogram();
-    if (m_compactLayout && m_compactStack->currentWidget() != m_previewPicture)
-        m_compactStack->setCurrentWidget(m_previewPicture);
+    if (m_compactLayout)
+        showCompactPage(true);
     if (m_previewWindow->isPreviewVisible()) {
         QString error;
         m_previewWindow->showImage(m_heldJpeg.data(), m_heldJpeg.size(), static_cast<int>(m_settings.orientation),

@@ -186,9 +186,16 @@ void CDezedoRavovadDlg::onCompactToggle()
 {
     if (!m_compactLayout)
         return;
-    const bool showPreview = m_compactStack->currentWidget() != m_previewPicture;
-    m_compactStack->setCurrentWidget(showPreview ? static_cast<QWidget *>(m_previewPicture) : m_panel);
-    m_imageInfoLabel->setVisible(!showPreview);
+    showCompactPage(m_compactStack->currentWidget() != m_previewPicture);
+}
+
+void CDezedoRavovadDlg::showCompactPage(bool preview)
+{
+    // A list that had the focus goes out of sight with the settings.
+    const QPointer<QWidget> focus = focusWidget();
+    m_compactStack->setCurrentWidget(preview ? static_cast<QWidget *>(m_previewPicture) : m_panel);
+    m_imageInfoLabel->setVisible(!preview);
+    keepFocus(focus);
 }
 
 // ---------------------------------------------------------------------------
@@ -343,15 +350,12 @@ bool CDezedoRavovadDlg::eventFilter(QObject *watched, QEvent *event)
     m_lastMousePress = press->timestamp();
 
     // First look: a right button set to Release or Preview, or a middle
-    // button whose wheel action is, takes the photo before any control sees it.
+    // button whose wheel action is, takes the photo before any control sees
+    // it, a drop-down list included.
     const QString first = press->button() == Qt::RightButton    ? m_settings.rightButtonAction
                           : press->button() == Qt::MiddleButton ? m_settings.mouseWheelAction
                                                                 : QString();
-    const bool overList = qobject_cast<QComboBox *>(widget) != nullptr;
     if (first == QStringLiteral("Release") || first == QStringLiteral("Preview")) {
-        // A list's own drop-down takes no photo on a right-click.
-        if (press->button() == Qt::RightButton && overList)
-            return true;
         runMouseAction(first);
         return true;
     }

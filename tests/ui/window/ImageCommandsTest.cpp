@@ -514,6 +514,13 @@ TEST_F(ImageCommandsTest, TheEditCommentMouseActionOpensTheEditorOverThePicture)
                            [&](QDialog *dialog) { opened = dialog->windowTitle() == QStringLiteral("Edit Comments"); }));
     EXPECT_TRUE(opened);
     closeContextMenu();
+    // Over a drop-down list the same click opens nothing.
+    EXPECT_FALSE(withDialog(
+        [this] {
+            QTest::mouseClick(find("isoList"), Qt::RightButton);
+            QTest::qWait(50);
+        },
+        [](QDialog *) {}));
 }
 
 // ---------------------------------------------------------------------------

@@ -24,6 +24,9 @@
 #include <QMenuBar>
 
 #include <filesystem>
+#include <functional>
+#include <optional>
+#include <tuple>
 #include <map>
 
 TEST_F(WindowTest, WithoutACameraEveryCameraControlIsDisabled)
@@ -410,4 +413,123 @@ TEST_F(WindowTest, CameraSettingsChangesWhatTheWindowShows)
     EXPECT_EQ(find<QComboBox>("tvList")->count(), 54);
     EXPECT_EQ(text(find("customSettingsText")), QStringLiteral("CFn 2: Mirror lockup selected"));
     EXPECT_EQ(find<QComboBox>("parameterSetList")->count(), setsBefore + 1);
+}
+
+// ---------------------------------------------------------------------------
+// Where the keyboard focus goes when its control is disabled or hidden: back
+// to the control that had it, else the "Red" check box; never on to the next
+// control in the tab order, which may be the comment box (it would take the
+// arrow keys and Del from the image commands).
+
+namespace {
+
+// Another window of the program has the keyboard meanwhile (a dialog of its own).
+class OtherWindowWithFocus {
+public:
+    OtherWindowWithFocus()
+    {
+        auto *edit = new QLineEdit(&m_dialog);
+        m_dialog.show();
+        m_dialog.activateWindow();
+        edit->setFocus();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&m_dialog));
+    }
+
+private:
+    QDialog m_dialog;
+};
+
+struct FocusCase {
+    const char *name;
+    const char *focusBefore;  // the control that has the window's focus first
+    bool otherWindowActive;   // whether a dialog of the program has the keyboard meanwhile
+    std::function<void(CDezedoRavovadDlg &)> happen;
+    const char *normalFocus;   // where the focus is afterwards in the normal layout
+    const char *compactFocus;  // and in the compact layout
+};
+
+void cameraShot(CDezedoRavovadDlg &window)
+{
+    const size_t before = window.imageList().size();
+    ASSERT_EQ(simcam::runControlCommand("shutter").rfind("ok", 0), 0u);
+    ASSERT_TRUE(waitForShots(window, before + 1));
+    QTest::qWait(100);
+}
+
+void f8Shot(CDezedoRavovadDlg &window)
+{
+    const size_t before = window.imageList().size();
+    QTest::keyClick(&window, Qt::Key_F8);
+    ASSERT_TRUE(waitForShots(window, before + 1));
+    QTest::qWait(100);
+}
+
+void reconnect(CDezedoRavovadDlg &window)
+{
+    window.toggleConnection();
+    EXPECT_FALSE(window.isConnected());
+    window.toggleConnection();
+    EXPECT_TRUE(window.isConnected());
+}
+
+const FocusCase kFocusCases[] = {
+    {"ShotWhileADialogHasTheKeyboard", "releaseButton", true, cameraShot, "releaseButton", "releaseButton"},
+    {"ReconnectWhileADialogHasTheKeyboard", "releaseButton", true, reconnect, "histogramRedCheck",
+     "histogramRedCheck"},
+    {"ReconnectFromTheWindow", "tvList", false, reconnect, "histogramRedCheck", "histogramRedCheck"},
+    // In the compact layout the new picture takes the settings lists' place.
+    {"F8ShotFromTheTvList", "tvList", false, f8Shot, "tvList", "histogramRedCheck"},
+    {"ShotFromTheCameraBeep", "cameraBeepCheck", true, cameraShot, "histogramRedCheck", "histogramRedCheck"},
+};
+
+void PrintTo(const FocusCase &c, std::ostream *out)
+{
+    *out << c.name;
+}
+
+}  // namespace
+
+class FocusTest : public WindowTest, public ::testing::WithParamInterface<std::tuple<int, FocusCase>> {};
+
+TEST_P(FocusTest, TheFocusGoesBackOrToTheRedCheckBoxNeverToTheComment)
+{
+    const auto &[screenHeight, c] = GetParam();
+    attachCamera("EOS D60", "mode=manual;tv=1/125;quality=small/fine");
+    CDezedoRavovadDlg &window = open(screenHeight);
+    ASSERT_TRUE(window.isConnected());
+    find(c.focusBefore)->setFocus();
+    ASSERT_EQ(window.focusWidget(), find(c.focusBefore));
+    {
+        std::optional<OtherWindowWithFocus> other;
+        if (c.otherWindowActive)
+            other.emplace();
+        c.happen(window);
+    }
+    const char *expected = window.isCompactLayout() ? c.compactFocus : c.normalFocus;
+    ASSERT_NE(window.focusWidget(), nullptr) << c.name;
+    EXPECT_EQ(window.focusWidget()->objectName().toStdString(), expected) << c.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, FocusTest,
+                         ::testing::Combine(::testing::Values(1024, 600), ::testing::ValuesIn(kFocusCases)),
+                         [](const auto &info) {
+                             return std::string(std::get<0>(info.param) < 740 ? "Compact" : "Normal")
+                                    + std::get<1>(info.param).name;
+                         });
+
+TEST_F(WindowTest, TheCompactToggleTakesTheFocusFromTheListsItHides)
+{
+    attachCamera("EOS D60", "mode=manual;tv=1/125");
+    CDezedoRavovadDlg &window = open(600);
+    ASSERT_TRUE(window.isCompactLayout());
+    auto *tv = find<QComboBox>("tvList");
+    tv->setFocus();
+    QTest::keyClick(&window, Qt::Key_F4);
+    EXPECT_FALSE(tv->isVisible());
+    EXPECT_EQ(window.focusWidget(), find("histogramRedCheck"));
+    // The comment box keeps the focus the user gave it.
+    find("commentEdit")->setFocus();
+    QTest::keyClick(&window, Qt::Key_F4);
+    EXPECT_TRUE(tv->isVisible());
+    EXPECT_EQ(window.focusWidget(), find("commentEdit"));
 }
