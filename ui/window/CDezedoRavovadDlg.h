@@ -221,7 +221,7 @@ private:
     void onHelpContents();
     void onAbout();
     void showBlankScreen(bool on);
-    // Decodes the held JPEG with the current rotation and installs it.
+    // Decodes the held JPEG with its rotation and installs it.
     void redecodeHeldJpeg();
     void runMouseAction(const QString &action);
     void disconnectSession(const QString &failureText);
@@ -251,6 +251,9 @@ private:
 
     // What is on show.
     std::vector<uint8_t> m_heldJpeg;
+    // The rotation the held JPEG is shown with: a browsed image's own, a new
+    // shot's `Orientation`. Browsing leaves `Orientation` alone.
+    int m_heldRotation = 0;
     QImage m_previewBitmap;
     bool m_previewHoldsImage = false;
     Histogram m_histogram;

@@ -145,6 +145,10 @@ void CDezedoRavovadDlg::changeReleaseParams(const std::function<void(ReleasePara
         return;
     WaitCursor wait;
     if (!m_camera->setUILock()) {
+        // Nothing was sent: the control shows again what the camera holds,
+        // as it did before the change, so the window never claims a setting
+        // the next shot will not have.
+        show(m_camera->cachedReleaseParams());
         m_prompts->message(this, Prompts::Icon::Refusal, Prompts::programCaption(), kBusyText);
         return;
     }
@@ -157,7 +161,9 @@ void CDezedoRavovadDlg::changeReleaseParams(const std::function<void(ReleasePara
         // What the camera holds now: a value it refused springs back.
         show(params);
     } catch (...) {
-        // The list shows the user's choice until the next refresh.
+        // What the camera was last known to hold: the new value once it was
+        // written, the old one when the writing failed.
+        show(m_camera->cachedReleaseParams());
     }
     m_camera->resetUILock();
 }
@@ -436,6 +442,7 @@ void CDezedoRavovadDlg::onNewJpeg(std::vector<uint8_t> bytes)
     WaitCursor wait;
     m_photoArrived = true;
     m_heldJpeg = std::move(bytes);
+    m_heldRotation = static_cast<int>(m_settings.orientation);
     redecodeHeldJpeg();
 
     if (m_currentImage >= 0 && m_currentImage < static_cast<int>(m_imageList.size()) && !m_comment->text().isEmpty()) {
@@ -480,8 +487,7 @@ void CDezedoRavovadDlg::showPreviewBitmap(const QImage &bitmap, const Histogram 
         showCompactPage(true);
     if (m_previewWindow->isPreviewVisible()) {
         QString error;
-        m_previewWindow->showImage(m_heldJpeg.data(), m_heldJpeg.size(), static_cast<int>(m_settings.orientation),
-                                   error);
+        m_previewWindow->showImage(m_heldJpeg.data(), m_heldJpeg.size(), m_heldRotation, error);
     }
 }
 

@@ -130,6 +130,7 @@ void CDezedoRavovadDlg::onRefresh()
         return;
     WaitCursor wait;
     refreshCameraSettings();
+    updateDiskSpace();
 }
 
 void CDezedoRavovadDlg::onForceUiUnlock()
@@ -209,8 +210,7 @@ void CDezedoRavovadDlg::redecodeHeldJpeg()
     Histogram histogram;
     QImage bitmap;
     QString error;
-    if (decodePreviewBitmap(m_heldJpeg.data(), m_heldJpeg.size(), histogram, static_cast<int>(m_settings.orientation),
-                            bitmap, error))
+    if (decodePreviewBitmap(m_heldJpeg.data(), m_heldJpeg.size(), histogram, m_heldRotation, bitmap, error))
         installPreview(bitmap, histogram);
 }
 
@@ -225,9 +225,11 @@ void CDezedoRavovadDlg::onOrientation(int degrees)
         writeImageRotation(QFile::encodeName(entry.path).toStdString(), degrees);
         entry.rotation = degrees;
     }
-    if (static_cast<int>(m_settings.orientation) == degrees)
-        return;
     m_settings.orientation = static_cast<uint32_t>(degrees);
+    // The picture on show turns too; a browsed one may have shown another rotation.
+    if (m_heldRotation == degrees)
+        return;
+    m_heldRotation = degrees;
     redecodeHeldJpeg();
 }
 
@@ -235,7 +237,9 @@ void CDezedoRavovadDlg::onRotate()
 {
     if (m_heldJpeg.empty())
         return;
-    switch (m_settings.orientation) {
+    // On from the picture on show, which a browsed image may hold turned
+    // otherwise than new shots.
+    switch (m_heldRotation) {
     case 0: onOrientation(90); break;
     case 90: onOrientation(180); break;
     case 180: onOrientation(270); break;
@@ -248,7 +252,7 @@ void CDezedoRavovadDlg::onViewImage()
     if (m_busy || m_heldJpeg.empty())
         return;
     QString error;
-    m_previewWindow->viewImage(m_heldJpeg.data(), m_heldJpeg.size(), static_cast<int>(m_settings.orientation), error);
+    m_previewWindow->viewImage(m_heldJpeg.data(), m_heldJpeg.size(), m_heldRotation, error);
 }
 
 void CDezedoRavovadDlg::onDisplayGrid()

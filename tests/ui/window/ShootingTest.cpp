@@ -4,6 +4,8 @@
 // program's own words.
 #include "WindowTestSupport.h"
 
+#include "PanelTexts.h"
+
 #include <QCheckBox>
 #include <QDir>
 #include <QFileInfo>
@@ -371,10 +373,53 @@ TEST_F(ShootingTest, AChangeWhileTheLcdMenuIsOpenIsRefused)
     EXPECT_EQ(m_prompts.shown[0].text,
               QStringLiteral("The camera is busy or is not responding.\n"
                              "If the LCD monitor is on please turn it off and try again"));
+    EXPECT_EQ(drive->currentText(), QStringLiteral("Single")) << "what the camera holds";
     camera("menu off");
     ReleaseParams params;
     ASSERT_TRUE(window.camera()->getReleaseParams(params));
     EXPECT_EQ(params.bytes[10], 0) << "no block was written";
+}
+
+TEST_F(ShootingTest, ARefusedChangeShowsWhatTheCameraStillHolds)
+{
+    struct Change {
+        const char *list;
+        const char *before;
+        const char *chosen;
+    };
+    // Each refusal costs the camera layer's busy time-out: one list of each kind.
+    const Change changes[] = {
+        {"tvList", "1/250", "1/350"},
+        {"sizeQualityList", "Large/Fine", "Small/Normal"},
+    };
+    attachCamera("EOS D60", "mode=manual;increments=half;tv=1/250;quality=large/fine;beep=on");
+    CDezedoRavovadDlg &window = open();
+    camera("menu on");
+    for (const Change &change : changes) {
+        auto *list = find<QComboBox>(change.list);
+        ASSERT_EQ(list->currentText(), QString::fromLatin1(change.before)) << change.list;
+        const int chosen = list->findText(QString::fromLatin1(change.chosen));
+        ASSERT_GE(chosen, 0) << change.list;
+        list->setCurrentIndex(chosen);
+        emit list->activated(chosen);
+        EXPECT_EQ(list->currentText(), QString::fromLatin1(change.before)) << change.list;
+    }
+    auto *beep = find<QCheckBox>("cameraBeepCheck");
+    ASSERT_TRUE(beep->isChecked());
+    QTest::mouseClick(beep, Qt::LeftButton);
+    EXPECT_TRUE(beep->isChecked()) << "the camera still beeps";
+    EXPECT_EQ(m_prompts.shown.size(), std::size(changes) + 1);
+
+    // Once the menu is closed the same choice goes through.
+    camera("menu off");
+    auto *tv = find<QComboBox>("tvList");
+    const int chosen = tv->findText(QStringLiteral("1/350"));
+    tv->setCurrentIndex(chosen);
+    emit tv->activated(chosen);
+    EXPECT_EQ(tv->currentText(), QStringLiteral("1/350"));
+    ReleaseParams params;
+    ASSERT_TRUE(window.camera()->getReleaseParams(params));
+    EXPECT_EQ(releaseBlockWord(params.bytes, 30), 0x7C) << "1/350, a half stop above 1/250";
 }
 
 TEST_F(ShootingTest, ControlsChangedOnTheCameraWhileBusyWaitForTheReleaseToEnd)
