@@ -35,6 +35,8 @@ class PreviewWindow;
 class Prompts;
 class QCheckBox;
 class QComboBox;
+class QGridLayout;
+class QLayout;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -52,6 +54,7 @@ struct WindowServices {
     CameraConfig cameraConfig;               // for the sessions the window makes
     std::chrono::milliseconds connectPause{500};  // the camera's time to settle after connecting
     std::function<int()> screenHeight;       // null: the primary screen's available height
+    std::function<int()> screenWidth;        // null: the primary screen's available width
     std::function<LocalDate()> today = LocalDate::today;
     std::string ipcBlockName;                // empty: the user's own IPC block
 };
@@ -138,7 +141,12 @@ private:
     // Construction.
     void createWidgets();
     void arrangeNormal();
-    void arrangeCompact();
+    void arrangeCompact(const QSize &screen);
+    // The compact layout's preview and histogram, as large as the screen
+    // allows up to their full size, keeping their shape.
+    void fitCompactPictures(const QSize &screen, const QGridLayout *grid, const QLayout *histogramBoxes);
+    // The primary screen's available size, or the one the services give.
+    QSize screenSize() const;
     void connectCommands();
     void initialise();
 

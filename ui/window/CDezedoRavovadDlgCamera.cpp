@@ -467,14 +467,14 @@ void CDezedoRavovadDlg::showPreviewBitmap(const QImage &bitmap, const Histogram 
         drawGrid(m_previewBitmap, grid);
     }
     // Against the picture's right edge at 1:1. A portrait preview is taller
-    // than the picture: it is shown whole, reduced to the picture's height,
-    // rather than cut off.
+    // than the picture, and the compact layout's picture may be smaller than
+    // a preview: it is shown whole, reduced to fit, rather than cut off.
     QPixmap shown(m_previewPicture->size());
     shown.fill(Qt::white);
     {
         QPainter painter(&shown);
         QSize size = m_previewBitmap.size();
-        if (size.height() > shown.height())
+        if (size.height() > shown.height() || size.width() > shown.width())
             size.scale(shown.size(), Qt::KeepAspectRatio);
         painter.setRenderHint(QPainter::SmoothPixmapTransform);
         painter.drawImage(QRect(QPoint(shown.width() - size.width(), 0), size), m_previewBitmap);

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -13,7 +14,9 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -23,6 +26,7 @@
 #include <QLabel>
 #include <QMenuBar>
 
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -533,3 +537,106 @@ TEST_F(WindowTest, TheCompactToggleTakesTheFocusFromTheListsItHides)
     EXPECT_TRUE(tv->isVisible());
     EXPECT_EQ(window.focusWidget(), find("commentEdit"));
 }
+
+// ---------------------------------------------------------------------------
+// The compact layout on the small screens it exists for: everything inside
+// the screen, nothing cut off or overlapping; the preview and the histogram
+// shrink, keeping their shape, only where they must.
+
+namespace {
+
+struct CompactScreen {
+    QSize size;
+    bool fullSizePictures;  // room for the 720 x 480 preview and the 276 x 140 histogram
+};
+
+void PrintTo(const CompactScreen &screen, std::ostream *out)
+{
+    *out << screen.size.width() << "x" << screen.size.height();
+}
+
+QRect inWindow(const QWidget *widget)
+{
+    return QRect(widget->mapTo(widget->window(), QPoint(0, 0)), widget->size());
+}
+
+}  // namespace
+
+class CompactLayoutTest : public WindowTest, public ::testing::WithParamInterface<CompactScreen> {
+protected:
+    // Every visible control lies inside the window, and no label, list or
+    // button is narrower than its text needs.
+    void expectAllInside(const CDezedoRavovadDlg &window, const char *page)
+    {
+        for (const QWidget *control : window.findChildren<QWidget *>()) {
+            if (!control->isVisible() || control->isWindow() || control->objectName().startsWith(QLatin1String("qt_")))
+                continue;
+            const QRect rect = inWindow(control);
+            EXPECT_TRUE(window.rect().contains(rect))
+                << page << ": " << control->metaObject()->className() << " '" << control->objectName().toStdString()
+                << "' at " << rect.x() << "," << rect.y() << " " << rect.width() << "x" << rect.height();
+            const bool texts = qobject_cast<const QLabel *>(control) || qobject_cast<const QComboBox *>(control)
+                               || qobject_cast<const QAbstractButton *>(control);
+            const auto *label = qobject_cast<const QLabel *>(control);
+            if (texts && !(label && !label->pixmap().isNull())) {
+                EXPECT_GE(control->width(), control->minimumSizeHint().width())
+                    << page << ": '" << text(control).toStdString() << "' cut off";
+            }
+        }
+    }
+};
+
+TEST_P(CompactLayoutTest, EverythingFitsTheScreen)
+{
+    const CompactScreen screen = GetParam();
+    attachCamera("EOS D60", "mode=manual;tv=1/125;quality=small/fine");
+    CDezedoRavovadDlg &window = open(screen.size.height(), screen.size.width());
+    ASSERT_TRUE(window.isCompactLayout());
+    // The window as the screen holds it (the offscreen screen has its own size).
+    window.setWindowState(Qt::WindowNoState);
+    window.resize(screen.size);
+    QTest::qWait(50);
+    EXPECT_EQ(window.size(), screen.size);
+    QTest::keyClick(&window, Qt::Key_F8);
+    ASSERT_TRUE(waitForShots(window, 1));
+    QTest::qWait(50);
+
+    const QSize preview = find("previewPicture")->size();
+    const QSize histogram = find("histogramPicture")->size();
+    if (screen.fullSizePictures) {
+        EXPECT_EQ(preview, QSize(720, 480));
+        EXPECT_EQ(histogram, QSize(276, 140));
+    } else {
+        EXPECT_LT(preview.width(), 720);
+        EXPECT_NEAR(preview.width() * 2, preview.height() * 3, 3) << "3:2 like the preview";
+        EXPECT_NEAR(histogram.width() * 140, histogram.height() * 276, 276) << "the histogram's shape";
+    }
+    auto *info = find<QPlainTextEdit>("imageInfoText");
+    EXPECT_EQ(info->horizontalScrollBar()->maximum(), 0) << "every information line shown whole";
+    expectAllInside(window, "preview");
+
+    // The main parts stand side by side or one above the other, never over each other.
+    const char *parts[] = {"releaseButton", "previewButton", "imageInfoText", "commentEdit", "previousButton",
+                           "nextButton", "compactStack", "histogramPicture", "histogramIntensityCheck",
+                           "statusLine", "transferProgress", "connectionText", "freeSpaceText"};
+    for (const char *a : parts)
+        for (const char *b : parts)
+            if (std::strcmp(a, b) < 0) {
+                EXPECT_FALSE(inWindow(find(a)).intersects(inWindow(find(b)))) << a << " over " << b;
+            }
+
+    // F4: the settings lists in the preview's place, each at its own width.
+    QTest::keyClick(&window, Qt::Key_F4);
+    ASSERT_TRUE(find("cameraSettingsGroup")->isVisible());
+    expectAllInside(window, "settings");
+    for (const QComboBox *list : find("cameraSettingsGroup")->findChildren<QComboBox *>())
+        EXPECT_LE(list->width(), list->sizeHint().width()) << list->objectName().toStdString() << " stretched";
+}
+
+INSTANTIATE_TEST_SUITE_P(Screens, CompactLayoutTest,
+                         ::testing::Values(CompactScreen{QSize(1024, 600), false},
+                                           CompactScreen{QSize(1280, 720), true}),
+                         [](const auto &info) {
+                             return std::to_string(info.param.size.width()) + "x"
+                                    + std::to_string(info.param.size.height());
+                         });
