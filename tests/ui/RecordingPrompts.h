@@ -66,11 +66,11 @@ private:
     template <typename T>
     static T take(std::deque<T> &answers, T fallback)
     {
-        if (answers.empty())
-            return fallback;
-        T answer = std::move(answers.front());
-        answers.pop_front();
-        return answer;
+        if (!answers.empty()) {
+            fallback = std::move(answers.front());
+            answers.pop_front();
+        }
+        return fallback;
     }
 };
 

@@ -3,6 +3,7 @@
 #include "DiskSpace.h"
 #include "FormatSize.h"
 #include "HistogramChart.h"
+#include "KeyRepeatFilter.h"
 #include "PanelTexts.h"
 #include "PreviewWindow.h"
 #include "QtPrompts.h"
@@ -29,6 +30,8 @@
 #include <QThread>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace {
 
 constexpr int kPreviewWidth = 720;
@@ -37,6 +40,11 @@ constexpr int kPreviewHeight = 480;
 constexpr int kCompactScreenHeight = 740;
 // The preview's distance from the window's right edge.
 constexpr int kPreviewRightMargin = 5;
+// The narrowest the compact layout's left column (buttons, image information,
+// comment) gets before the preview shrinks for it.
+constexpr int kCompactColumnMinimum = 300;
+// The smallest scale of the compact layout's pictures, for absurdly small screens.
+constexpr double kSmallestPictureScale = 0.4;
 
 const QString kSavingRemainingText = QStringLiteral("Saving the remaining images...");
 
@@ -57,9 +65,9 @@ QCheckBox *histogramBox(const char *caption, const char *objectName, QWidget *pa
     return box;
 }
 
-QPixmap whitePreview()
+QPixmap whitePreview(QSize size)
 {
-    QPixmap pixmap(kPreviewWidth, kPreviewHeight);
+    QPixmap pixmap(size);
     pixmap.fill(Qt::white);
     return pixmap;
 }
@@ -81,16 +89,14 @@ CDezedoRavovadDlg::CDezedoRavovadDlg(WindowServices services, QWidget *parent)
                                                 : std::make_unique<SettingsStore>(m_services.settingsFile);
     m_previewWindow = new PreviewWindow(this);
     m_previewWindow->setObjectName(QStringLiteral("previewWindow"));
+    // A held key gives one command, also where the platform misses its repeats.
+    new KeyRepeatFilter(this);
 
     createWidgets();
-    const int screenHeight = m_services.screenHeight
-                                 ? m_services.screenHeight()
-                                 : (QGuiApplication::primaryScreen()
-                                        ? QGuiApplication::primaryScreen()->availableGeometry().height()
-                                        : kCompactScreenHeight);
-    m_compactLayout = screenHeight < kCompactScreenHeight;
+    const QSize screen = screenSize();
+    m_compactLayout = screen.height() < kCompactScreenHeight;
     if (m_compactLayout)
-        arrangeCompact();
+        arrangeCompact(screen);
     else
         arrangeNormal();
     connectCommands();
@@ -110,6 +116,17 @@ CDezedoRavovadDlg::~CDezedoRavovadDlg()
 
 // ---------------------------------------------------------------------------
 // Construction
+
+QSize CDezedoRavovadDlg::screenSize() const
+{
+    const QScreen *primary = QGuiApplication::primaryScreen();
+    QSize size = primary ? primary->availableGeometry().size() : QSize(kPreviewWidth, kCompactScreenHeight);
+    if (m_services.screenHeight)
+        size.setHeight(m_services.screenHeight());
+    if (m_services.screenWidth)
+        size.setWidth(m_services.screenWidth());
+    return size;
+}
 
 void CDezedoRavovadDlg::createWidgets()
 {
@@ -231,11 +248,13 @@ void CDezedoRavovadDlg::arrangeNormal()
     setCentralWidget(central);
 }
 
-void CDezedoRavovadDlg::arrangeCompact()
+void CDezedoRavovadDlg::arrangeCompact(const QSize &screen)
 {
     // The preview at the top right; the settings lists share its place and
     // F4 swaps them. The enlarged buttons and the shot's information stand
-    // in the column to the left.
+    // in the column to the left. Everything fits the screen: on a small one
+    // the preview and the histogram shrink rather than push the comment and
+    // the status line off the bottom.
     auto *central = new QWidget;
     central->setObjectName(QStringLiteral("centralArea"));
     auto *grid = new QGridLayout(central);
@@ -250,6 +269,8 @@ void CDezedoRavovadDlg::arrangeCompact()
         left->addWidget(button);
     }
     left->addWidget(m_imageInfoLabel);
+    // The column is narrow: long lines wrap rather than being cut off.
+    m_imageInfo->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     left->addWidget(m_imageInfo, 1);
     auto *commentLabel = new QLabel(QStringLiteral("Comment:"));
     commentLabel->setBuddy(m_comment);
@@ -261,11 +282,11 @@ void CDezedoRavovadDlg::arrangeCompact()
     left->addLayout(browseRow);
     grid->addLayout(left, 0, 0, 2, 1);
 
+    m_panel->arrangeInColumns(2);
     m_compactStack = new QStackedWidget;
     m_compactStack->setObjectName(QStringLiteral("compactStack"));
     m_compactStack->addWidget(m_panel);
     m_compactStack->addWidget(m_previewPicture);
-    m_compactStack->setFixedWidth(kPreviewWidth);
     grid->addWidget(m_compactStack, 0, 1, Qt::AlignRight | Qt::AlignTop);
 
     auto *histogramRow = new QHBoxLayout;
@@ -275,7 +296,7 @@ void CDezedoRavovadDlg::arrangeCompact()
         boxes->addWidget(box);
     histogramRow->addLayout(boxes);
     histogramRow->addStretch();
-    grid->addLayout(histogramRow, 1, 1);
+    grid->addLayout(histogramRow, 1, 1, Qt::AlignTop);
 
     auto *statusRow = new QHBoxLayout;
     statusRow->addWidget(m_statusLine, 3);
@@ -285,6 +306,36 @@ void CDezedoRavovadDlg::arrangeCompact()
     grid->addLayout(statusRow, 2, 0, 1, 2);
     grid->setColumnStretch(0, 1);
     setCentralWidget(central);
+    fitCompactPictures(screen, grid, boxes);
+}
+
+void CDezedoRavovadDlg::fitCompactPictures(const QSize &screen, const QGridLayout *grid, const QLayout *histogramBoxes)
+{
+    const QMargins margins = grid->contentsMargins();
+    const int rowSpacing = std::max(0, grid->verticalSpacing());
+    const int columnSpacing = std::max(0, grid->horizontalSpacing());
+    int statusHeight = 0;
+    for (const QWidget *control : {static_cast<QWidget *>(m_statusLine), static_cast<QWidget *>(m_progress),
+                                   static_cast<QWidget *>(m_connectionText), static_cast<QWidget *>(m_freeSpaceText)})
+        statusHeight = std::max(statusHeight, control->sizeHint().height());
+    const int boxesHeight = histogramBoxes->minimumSize().height();
+
+    // Height: the menu, the preview, the histogram row and the status row.
+    const int pictures = screen.height() - menuBar()->sizeHint().height() - margins.top() - margins.bottom()
+                         - statusHeight - 2 * rowSpacing;
+    double scale = static_cast<double>(pictures) / (kPreviewHeight + kHistogramChartHeight);
+    if (kHistogramChartHeight * scale < boxesHeight)
+        scale = static_cast<double>(pictures - boxesHeight) / kPreviewHeight;
+    // Width: the left column keeps room for its buttons and texts.
+    const int width = screen.width() - margins.left() - margins.right() - columnSpacing - kCompactColumnMinimum;
+    scale = std::clamp(std::min(scale, static_cast<double>(width) / kPreviewWidth), kSmallestPictureScale, 1.0);
+
+    const QSize preview(static_cast<int>(kPreviewWidth * scale), static_cast<int>(kPreviewHeight * scale));
+    m_previewPicture->setFixedSize(preview);
+    m_compactStack->setFixedSize(preview.expandedTo(m_panel->minimumSizeHint()));
+    m_histogramPicture->setFixedSize(static_cast<int>(kHistogramChartWidth * scale),
+                                     static_cast<int>(kHistogramChartHeight * scale));
+    m_histogramPicture->setScaledContents(true);
 }
 
 void CDezedoRavovadDlg::initialise()
@@ -294,7 +345,7 @@ void CDezedoRavovadDlg::initialise()
     publishImageDirectorySettings();
     m_statusLine->setText(QStringLiteral("Not connected to camera"));
     m_busy = false;
-    m_previewPicture->setPixmap(whitePreview());
+    m_previewPicture->setPixmap(whitePreview(m_previewPicture->size()));
     m_histogramChart = makeHistogramChart();
     m_histogram.clear();
     redrawHistogram();
@@ -302,8 +353,11 @@ void CDezedoRavovadDlg::initialise()
     m_highApertureLimit = 80;
     toggleConnection();
     updateDiskSpace();
-    if (m_compactLayout)
+    if (m_compactLayout) {
+        // The screen's size also where no window manager makes it full screen.
+        resize(screenSize());
         setWindowState(windowState() | Qt::WindowFullScreen);
+    }
 }
 
 void CDezedoRavovadDlg::publishImageDirectorySettings()
@@ -515,7 +569,10 @@ void CDezedoRavovadDlg::showErrorWithUnsaved(const QString &text, const std::vec
 
 void CDezedoRavovadDlg::updateControls()
 {
-    QWidget *focus = QApplication::focusWidget();
+    // The window's own focus, also while a dialog or another program has the
+    // keyboard: the toolkit moves it along the tab order when its control is
+    // disabled, which can land it in the comment box.
+    const QPointer<QWidget> focus = focusWidget();
 
     WindowState state;
     state.connected = m_camera != nullptr;
@@ -575,8 +632,17 @@ void CDezedoRavovadDlg::updateControls()
 
     m_connectionText->setText(c.connectionText);
 
-    if (!focus || !focus->isEnabled() || !focus->isVisible())
-        m_red->setFocus();
+    keepFocus(focus);
+}
+
+void CDezedoRavovadDlg::keepFocus(QWidget *remembered)
+{
+    if (remembered && remembered->isEnabled() && remembered->isVisible()) {
+        if (focusWidget() != remembered)
+            remembered->setFocus();
+        return;
+    }
+    m_red->setFocus();
 }
 
 void CDezedoRavovadDlg::updateDiskSpace()

@@ -36,6 +36,8 @@ class PreviewWindow;
 class Prompts;
 class QCheckBox;
 class QComboBox;
+class QGridLayout;
+class QLayout;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -53,6 +55,7 @@ struct WindowServices {
     CameraConfig cameraConfig;               // for the sessions the window makes
     std::chrono::milliseconds connectPause{500};  // the camera's time to settle after connecting
     std::function<int()> screenHeight;       // null: the primary screen's available height
+    std::function<int()> screenWidth;        // null: the primary screen's available width
     std::function<LocalDate()> today = LocalDate::today;
     std::string ipcBlockName;                // empty: the user's own IPC block
     // How long "Register for Camera Events" waits for the service manager.
@@ -141,7 +144,12 @@ private:
     // Construction.
     void createWidgets();
     void arrangeNormal();
-    void arrangeCompact();
+    void arrangeCompact(const QSize &screen);
+    // The compact layout's preview and histogram, as large as the screen
+    // allows up to their full size, keeping their shape.
+    void fitCompactPictures(const QSize &screen, const QGridLayout *grid, const QLayout *histogramBoxes);
+    // The primary screen's available size, or the one the services give.
+    QSize screenSize() const;
     void connectCommands();
     void initialise();
 
@@ -164,6 +172,11 @@ private:
     void showPreviewBitmap(const QImage &bitmap, const Histogram &histogram);
     void onImageSavedNow(const QString &path);
     void redrawHistogram();
+    // The focus stays on `remembered` while it is enabled and shown, else it
+    // goes to the "Red" check box.
+    void keepFocus(QWidget *remembered);
+    // The compact layout's shared place shows the preview picture or the settings lists.
+    void showCompactPage(bool preview);
     void updateTitle();
     // Shows the image entry `index` of the list (rotation read from the file);
     // false when its file no longer loads (the old picture stays).
@@ -219,7 +232,7 @@ private:
     void onHelpContents();
     void onAbout();
     void showBlankScreen(bool on);
-    // Decodes the held JPEG with the current rotation and installs it.
+    // Decodes the held JPEG with its rotation and installs it.
     void redecodeHeldJpeg();
     void runMouseAction(const QString &action);
     // Ends the session here and now; the camera's names of the images it
@@ -256,6 +269,9 @@ private:
 
     // What is on show.
     std::vector<uint8_t> m_heldJpeg;
+    // The rotation the held JPEG is shown with: a browsed image's own, a new
+    // shot's `Orientation`. Browsing leaves `Orientation` alone.
+    int m_heldRotation = 0;
     QImage m_previewBitmap;
     bool m_previewHoldsImage = false;
     Histogram m_histogram;

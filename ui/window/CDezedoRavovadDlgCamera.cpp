@@ -145,6 +145,10 @@ void CDezedoRavovadDlg::changeReleaseParams(const std::function<void(ReleasePara
         return;
     WaitCursor wait;
     if (!m_camera->setUILock()) {
+        // Nothing was sent: the control shows again what the camera holds,
+        // as it did before the change, so the window never claims a setting
+        // the next shot will not have.
+        show(m_camera->cachedReleaseParams());
         m_prompts->message(this, Prompts::Icon::Refusal, Prompts::programCaption(), kBusyText);
         return;
     }
@@ -157,7 +161,9 @@ void CDezedoRavovadDlg::changeReleaseParams(const std::function<void(ReleasePara
         // What the camera holds now: a value it refused springs back.
         show(params);
     } catch (...) {
-        // The list shows the user's choice until the next refresh.
+        // What the camera was last known to hold: the new value once it was
+        // written, the old one when the writing failed.
+        show(m_camera->cachedReleaseParams());
     }
     m_camera->resetUILock();
 }
@@ -345,7 +351,7 @@ void CDezedoRavovadDlg::onReleaseStart()
 {
     if (m_settings.blankScreenWhenTakingPhoto)
         showBlankScreen(true);
-    QWidget *focus = QApplication::focusWidget();
+    QWidget *focus = focusWidget();
     const QWidget *shooting[] = {m_previewButton, m_releaseButton, m_panel->sizeQuality, m_panel->flashCompensation,
                                  m_panel->iso, m_panel->whiteBalance, m_panel->av, m_panel->tv,
                                  m_panel->afMode, m_panel->afPoint};
@@ -420,7 +426,7 @@ void CDezedoRavovadDlg::endOfRelease()
     m_progress->setValue(0);
     updateDiskSpace();
     if (m_previousFocus) {
-        m_previousFocus->setFocus();
+        keepFocus(m_previousFocus);
         m_previousFocus.clear();
     }
     if (m_refreshPending) {
@@ -447,6 +453,7 @@ void CDezedoRavovadDlg::onNewJpeg(std::vector<uint8_t> bytes)
     WaitCursor wait;
     m_photoArrived = true;
     m_heldJpeg = std::move(bytes);
+    m_heldRotation = static_cast<int>(m_settings.orientation);
     redecodeHeldJpeg();
 
     if (m_currentImage >= 0 && m_currentImage < static_cast<int>(m_imageList.size()) && !m_comment->text().isEmpty()) {
@@ -471,14 +478,14 @@ void CDezedoRavovadDlg::showPreviewBitmap(const QImage &bitmap, const Histogram 
         drawGrid(m_previewBitmap, grid);
     }
     // Against the picture's right edge at 1:1. A portrait preview is taller
-    // than the picture: it is shown whole, reduced to the picture's height,
-    // rather than cut off.
+    // than the picture, and the compact layout's picture may be smaller than
+    // a preview: it is shown whole, reduced to fit, rather than cut off.
     QPixmap shown(m_previewPicture->size());
     shown.fill(Qt::white);
     {
         QPainter painter(&shown);
         QSize size = m_previewBitmap.size();
-        if (size.height() > shown.height())
+        if (size.height() > shown.height() || size.width() > shown.width())
             size.scale(shown.size(), Qt::KeepAspectRatio);
         painter.setRenderHint(QPainter::SmoothPixmapTransform);
         painter.drawImage(QRect(QPoint(shown.width() - size.width(), 0), size), m_previewBitmap);
@@ -487,12 +494,11 @@ void CDezedoRavovadDlg::showPreviewBitmap(const QImage &bitmap, const Histogram 
     m_previewHoldsImage = true;
     m_histogram = histogram;
     redrawHistogram();
-    if (m_compactLayout && m_compactStack->currentWidget() != m_previewPicture)
-        m_compactStack->setCurrentWidget(m_previewPicture);
+    if (m_compactLayout)
+        showCompactPage(true);
     if (m_previewWindow->isPreviewVisible()) {
         QString error;
-        m_previewWindow->showImage(m_heldJpeg.data(), m_heldJpeg.size(), static_cast<int>(m_settings.orientation),
-                                   error);
+        m_previewWindow->showImage(m_heldJpeg.data(), m_heldJpeg.size(), m_heldRotation, error);
     }
 }
 

@@ -128,6 +128,7 @@ void CDezedoRavovadDlg::onRefresh()
         return;
     WaitCursor wait;
     refreshCameraSettings();
+    updateDiskSpace();
 }
 
 void CDezedoRavovadDlg::onForceUiUnlock()
@@ -186,9 +187,16 @@ void CDezedoRavovadDlg::onCompactToggle()
 {
     if (!m_compactLayout)
         return;
-    const bool showPreview = m_compactStack->currentWidget() != m_previewPicture;
-    m_compactStack->setCurrentWidget(showPreview ? static_cast<QWidget *>(m_previewPicture) : m_panel);
-    m_imageInfoLabel->setVisible(!showPreview);
+    showCompactPage(m_compactStack->currentWidget() != m_previewPicture);
+}
+
+void CDezedoRavovadDlg::showCompactPage(bool preview)
+{
+    // A list that had the focus goes out of sight with the settings.
+    const QPointer<QWidget> focus = focusWidget();
+    m_compactStack->setCurrentWidget(preview ? static_cast<QWidget *>(m_previewPicture) : m_panel);
+    m_imageInfoLabel->setVisible(!preview);
+    keepFocus(focus);
 }
 
 // ---------------------------------------------------------------------------
@@ -202,8 +210,7 @@ void CDezedoRavovadDlg::redecodeHeldJpeg()
     Histogram histogram;
     QImage bitmap;
     QString error;
-    if (decodePreviewBitmap(m_heldJpeg.data(), m_heldJpeg.size(), histogram, static_cast<int>(m_settings.orientation),
-                            bitmap, error))
+    if (decodePreviewBitmap(m_heldJpeg.data(), m_heldJpeg.size(), histogram, m_heldRotation, bitmap, error))
         installPreview(bitmap, histogram);
 }
 
@@ -218,9 +225,11 @@ void CDezedoRavovadDlg::onOrientation(int degrees)
         writeImageRotation(QFile::encodeName(entry.path).toStdString(), degrees);
         entry.rotation = degrees;
     }
-    if (static_cast<int>(m_settings.orientation) == degrees)
-        return;
     m_settings.orientation = static_cast<uint32_t>(degrees);
+    // The picture on show turns too; a browsed one may have shown another rotation.
+    if (m_heldRotation == degrees)
+        return;
+    m_heldRotation = degrees;
     redecodeHeldJpeg();
 }
 
@@ -228,7 +237,9 @@ void CDezedoRavovadDlg::onRotate()
 {
     if (m_heldJpeg.empty())
         return;
-    switch (m_settings.orientation) {
+    // On from the picture on show, which a browsed image may hold turned
+    // otherwise than new shots.
+    switch (m_heldRotation) {
     case 0: onOrientation(90); break;
     case 90: onOrientation(180); break;
     case 180: onOrientation(270); break;
@@ -241,7 +252,7 @@ void CDezedoRavovadDlg::onViewImage()
     if (m_busy || m_heldJpeg.empty())
         return;
     QString error;
-    m_previewWindow->viewImage(m_heldJpeg.data(), m_heldJpeg.size(), static_cast<int>(m_settings.orientation), error);
+    m_previewWindow->viewImage(m_heldJpeg.data(), m_heldJpeg.size(), m_heldRotation, error);
 }
 
 void CDezedoRavovadDlg::onDisplayGrid()
@@ -349,15 +360,12 @@ bool CDezedoRavovadDlg::eventFilter(QObject *watched, QEvent *event)
     m_lastMousePress = press->timestamp();
 
     // First look: a right button set to Release or Preview, or a middle
-    // button whose wheel action is, takes the photo before any control sees it.
+    // button whose wheel action is, takes the photo before any control sees
+    // it, a drop-down list included.
     const QString first = press->button() == Qt::RightButton    ? m_settings.rightButtonAction
                           : press->button() == Qt::MiddleButton ? m_settings.mouseWheelAction
                                                                 : QString();
-    const bool overList = qobject_cast<QComboBox *>(widget) != nullptr;
     if (first == QStringLiteral("Release") || first == QStringLiteral("Preview")) {
-        // A list's own drop-down takes no photo on a right-click.
-        if (press->button() == Qt::RightButton && overList)
-            return true;
         runMouseAction(first);
         return true;
     }

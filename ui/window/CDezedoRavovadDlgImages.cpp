@@ -270,8 +270,7 @@ bool CDezedoRavovadDlg::showSavedImage(int index)
     if (!decodePreviewBitmap(bytes.data(), bytes.size(), histogram, rotation, bitmap, error))
         return false;
     m_heldJpeg = std::move(bytes);
-    // The file's rotation is the one the orientation commands now work from.
-    m_settings.orientation = static_cast<uint32_t>(rotation);
+    m_heldRotation = rotation;
 
     showPreviewBitmap(bitmap, histogram);
 
@@ -323,7 +322,7 @@ void CDezedoRavovadDlg::clearImageDisplay()
     m_heldJpeg.clear();
     if (m_previewWindow->isPreviewVisible()) {
         QString error;
-        m_previewWindow->showImage(nullptr, 0, static_cast<int>(m_settings.orientation), error);
+        m_previewWindow->showImage(nullptr, 0, m_heldRotation, error);
     }
     m_histogram.clear();
     redrawHistogram();
@@ -385,6 +384,7 @@ void CDezedoRavovadDlg::deleteImage()
         return;
     }
     m_statusLine->setText(QStringLiteral("Deleted ") + path);
+    updateDiskSpace();
 
     const int deleted = entryIndex(m_imageList, asked, path);
     if (deleted >= 0)

@@ -181,8 +181,8 @@ bool CDezedoRavovadDlg::IpcSide::selectListPosition(StepList list, int position)
     m_window.onSettingChanged(box);
     if (box->currentIndex() != position || !m_window.m_camera)
         return false;
-    // A refused lock leaves the list on the new position without sending
-    // it; what the camera last reported tells.
+    // A refused lock puts the list back without sending anything; what the
+    // camera last reported tells whether the value went through.
     const std::optional<uint32_t> value = SettingsPanel::selectedValue(box);
     const ReleaseParams held = m_window.m_camera->cachedReleaseParams();
     const size_t offset = list == StepList::ShutterSpeed ? 30 : 28;

@@ -44,7 +44,9 @@ SettingsPanel::SettingsPanel(QWidget *parent)
     m_form = new QFormLayout;
     m_form->setLabelAlignment(Qt::AlignRight);
     m_form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
-    column->addLayout(m_form);
+    m_columns = new QHBoxLayout;
+    m_columns->addLayout(m_form);
+    column->addLayout(m_columns);
     tv = addList("Tv:", "tvList", 1022);
     av = addList("Av:", "avList", 1021);
     exposureCompensation = addList("Exposure Compensation:", "exposureCompensationList", 1026);
@@ -76,6 +78,33 @@ QComboBox *SettingsPanel::addList(const char *label, const char *objectName, int
     caption->setBuddy(list);
     m_form->addRow(caption, list);
     return list;
+}
+
+void SettingsPanel::arrangeInColumns(int columns)
+{
+    if (columns < 2)
+        return;
+    m_form->setFieldGrowthPolicy(QFormLayout::FieldsStayAtSizeHint);
+    const int perColumn = (m_form->rowCount() + columns - 1) / columns;
+    for (int c = 1; c < columns; ++c) {
+        auto *form = new QFormLayout;
+        form->setLabelAlignment(Qt::AlignRight);
+        form->setFieldGrowthPolicy(QFormLayout::FieldsStayAtSizeHint);
+        m_columns->addLayout(form);
+        // The rows beyond the first column's share move on, in order.
+        while (m_form->rowCount() > perColumn && form->rowCount() < perColumn) {
+            const QFormLayout::TakeRowResult row = m_form->takeRow(perColumn);
+            QWidget *label = row.labelItem ? row.labelItem->widget() : nullptr;
+            QWidget *field = row.fieldItem ? row.fieldItem->widget() : nullptr;
+            delete row.labelItem;
+            delete row.fieldItem;
+            if (label)
+                form->addRow(label, field);
+            else
+                form->addRow(field);
+        }
+    }
+    m_columns->addStretch();
 }
 
 void SettingsPanel::fill(QComboBox *list, const ListEntries &entries)

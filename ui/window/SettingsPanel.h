@@ -30,6 +30,11 @@ public:
     // between the lens limits (snapped to the mode's table), then "Auto".
     void fillStepLists(IncrementMode mode, uint16_t &lowLimit, uint16_t &highLimit);
 
+    // The rows of lists side by side in `columns` columns, each list at its
+    // own width: the compact layout's arrangement, which must fit where the
+    // preview stands. One column, the lists stretched, is the normal one.
+    void arrangeInColumns(int columns);
+
     // Shows what the block holds; a value with no entry leaves the list as it was.
     void showReleaseParams(const ReleaseParams &params, CameraModelKind model);
     void setModeText(const QString &text);
@@ -65,6 +70,7 @@ private:
     QLabel *m_lens = nullptr;
     QLabel *m_custom = nullptr;
     class QFormLayout *m_form = nullptr;
+    class QHBoxLayout *m_columns = nullptr;  // the form's columns, side by side
 };
 
 #endif

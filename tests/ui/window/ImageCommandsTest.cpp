@@ -5,6 +5,9 @@
 #include "WindowTestSupport.h"
 #include "images/ArgvRecorder.h"
 
+#include "ImageRotation.h"
+#include "PreviewWindow.h"
+
 #include <QDesktopServices>
 #include <QDialog>
 #include <QDir>
@@ -45,6 +48,8 @@ protected:
         return QStringLiteral("Quillomat - %1 - [%2 of %3]").arg(path).arg(position).arg(count);
     }
     QImage picture() { return find<QLabel>("previewPicture")->pixmap().toImage(); }
+    // A portrait picture stands reduced against the preview's right edge, white to its left.
+    static bool isPortrait(const QImage &shown) { return shown.pixel(10, shown.height() / 2) == qRgb(255, 255, 255); }
     QString infoText() { return find<QPlainTextEdit>("imageInfoText")->toPlainText(); }
     QString statusText() { return text(find("statusLine")); }
 
@@ -198,17 +203,63 @@ TEST_F(ImageCommandsTest, AFileThatNoLongerLoadsKeepsThePictureOnShow)
     EXPECT_EQ(window.windowTitle(), titleFor(imagePath(1), 1, 3));
 }
 
-TEST_F(ImageCommandsTest, BrowsingTakesTheRotationStoredInTheFile)
+TEST_F(ImageCommandsTest, BrowsingShowsEachFilesRotationAndLeavesTheOrientationAlone)
 {
+    // A portrait session: a glance back at a landscape shot does not turn it.
     CDezedoRavovadDlg &window = openAndShoot(2);
-    action("portrait1Action")->trigger();  // the second image: 270
-    EXPECT_EQ(window.settings().orientation, 270u);
-    window.previousImage();  // the first was saved at 0
-    EXPECT_EQ(window.settings().orientation, 0u);
-    EXPECT_TRUE(action("landscapeAction")->isChecked());
-    window.nextImage();
+    action("portrait1Action")->trigger();  // the second image and the next shots: 270
+    ASSERT_EQ(window.settings().orientation, 270u);
+    EXPECT_TRUE(isPortrait(picture()));
+
+    QTest::keyClick(&window, Qt::Key_Left);  // the first, saved at 0
+    ASSERT_EQ(window.currentImage(), 0);
+    EXPECT_FALSE(isPortrait(picture())) << "shown with its own rotation";
     EXPECT_EQ(window.settings().orientation, 270u);
     EXPECT_TRUE(action("portrait1Action")->isChecked());
+    EXPECT_FALSE(action("landscapeAction")->isChecked());
+    QTest::keyClick(&window, Qt::Key_F7);
+    EXPECT_EQ(find<PreviewWindow>("previewWindow")->rotation(), 0);
+    find<PreviewWindow>("previewWindow")->close();
+
+    // The next shot is still a portrait one.
+    QTest::keyClick(&window, Qt::Key_F8);
+    ASSERT_TRUE(waitForShots(window, 3));
+    EXPECT_EQ(readImageRotation(imagePath(3).toStdString()), 270);
+    EXPECT_TRUE(isPortrait(picture()));
+
+    // Deleting shows the next image with its own rotation, and changes nothing else.
+    m_prompts.yesNoAnswers = {true};
+    window.previousImage();
+    window.previousImage();  // the first, at 0
+    QTest::keyClick(&window, Qt::Key_Delete);
+    EXPECT_EQ(window.windowTitle(), titleFor(imagePath(2), 1, 2));
+    EXPECT_TRUE(isPortrait(picture()));
+    EXPECT_EQ(window.settings().orientation, 270u);
+
+    // An orientation command turns the picture on show too, though the
+    // orientation is already the chosen one.
+    QTest::keyClick(&window, Qt::Key_Right);  // the third, at 270
+    action("landscapeAction")->trigger();
+    EXPECT_FALSE(isPortrait(picture()));
+    action("portrait1Action")->trigger();
+    EXPECT_TRUE(isPortrait(picture()));
+    QTest::keyClick(&window, Qt::Key_Left);  // the second, at 270 as well
+    action("landscapeAction")->trigger();    // only this file is landscape now
+    QTest::keyClick(&window, Qt::Key_Right);
+    EXPECT_TRUE(isPortrait(picture()));
+    EXPECT_EQ(window.settings().orientation, 0u);
+    action("portrait1Action")->trigger();
+    EXPECT_TRUE(isPortrait(picture()));
+    QTest::keyClick(&window, Qt::Key_Left);  // the second, landscape
+    EXPECT_FALSE(isPortrait(picture()));
+    // F6 turns the picture on show on from its own rotation.
+    QTest::keyClick(&window, Qt::Key_F6);
+    EXPECT_EQ(window.settings().orientation, 90u);
+    EXPECT_EQ(readImageRotation(imagePath(2).toStdString()), 90);
+    EXPECT_TRUE(isPortrait(picture()));
+
+    m_window.reset();
+    EXPECT_EQ(storedSetting("Orientation").toUInt(), 90u) << "saved at exit as last chosen";
 }
 
 // ---------------------------------------------------------------------------
@@ -228,6 +279,23 @@ TEST_F(ImageCommandsTest, DeletingTheLastOfThreeMakesTheFirstCurrent)
     EXPECT_EQ(window.currentImage(), 0);
     EXPECT_EQ(window.windowTitle(), titleFor(imagePath(1), 1, 2));
     EXPECT_EQ(statusText(), QStringLiteral("Deleted ") + imagePath(3));
+}
+
+TEST_F(ImageCommandsTest, RefreshAndDeleteShowTheFreeSpaceAfresh)
+{
+    const std::pair<const char *, Qt::Key> commands[] = {{"Refresh", Qt::Key_F5}, {"Delete Image", Qt::Key_Delete}};
+    for (const auto &[command, key] : commands) {
+        CDezedoRavovadDlg &window = openAndShoot(1);
+        const QString shown = text(find("freeSpaceText"));
+        EXPECT_TRUE(shown.endsWith(QStringLiteral(" free"))) << shown.toStdString();
+        // The image folder now stands for another file system: the text
+        // says so once the command has looked again.
+        window.settings().baseDirectory = QStringLiteral("//server/share/photos");
+        QTest::keyClick(&window, key);
+        EXPECT_EQ(text(find("freeSpaceText")), QStringLiteral("<network drive>")) << command;
+        window.settings().baseDirectory = m_images;
+        m_window.reset();
+    }
 }
 
 TEST_F(ImageCommandsTest, DeletingAMiddleImageShowsTheOneAfterIt)
@@ -514,6 +582,13 @@ TEST_F(ImageCommandsTest, TheEditCommentMouseActionOpensTheEditorOverThePicture)
                            [&](QDialog *dialog) { opened = dialog->windowTitle() == QStringLiteral("Edit Comments"); }));
     EXPECT_TRUE(opened);
     closeContextMenu();
+    // Over a drop-down list the same click opens nothing.
+    EXPECT_FALSE(withDialog(
+        [this] {
+            QTest::mouseClick(find("isoList"), Qt::RightButton);
+            QTest::qWait(50);
+        },
+        [](QDialog *) {}));
 }
 
 // ---------------------------------------------------------------------------

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -15,7 +16,9 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -25,7 +28,11 @@
 #include <QLabel>
 #include <QMenuBar>
 
+#include <cstring>
 #include <filesystem>
+#include <functional>
+#include <optional>
+#include <tuple>
 #include <map>
 
 TEST_F(WindowTest, WithoutACameraEveryCameraControlIsDisabled)
@@ -535,3 +542,225 @@ TEST_F(WindowTest, CameraSettingsChangesWhatTheWindowShows)
     EXPECT_EQ(text(find("customSettingsText")), QStringLiteral("CFn 2: Mirror lockup selected"));
     EXPECT_EQ(find<QComboBox>("parameterSetList")->count(), setsBefore + 1);
 }
+
+// ---------------------------------------------------------------------------
+// Where the keyboard focus goes when its control is disabled or hidden: back
+// to the control that had it, else the "Red" check box; never on to the next
+// control in the tab order, which may be the comment box (it would take the
+// arrow keys and Del from the image commands).
+
+namespace {
+
+// Another window of the program has the keyboard meanwhile (a dialog of its own).
+class OtherWindowWithFocus {
+public:
+    OtherWindowWithFocus()
+    {
+        auto *edit = new QLineEdit(&m_dialog);
+        m_dialog.show();
+        m_dialog.activateWindow();
+        edit->setFocus();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&m_dialog));
+    }
+
+private:
+    QDialog m_dialog;
+};
+
+struct FocusCase {
+    const char *name;
+    const char *focusBefore;  // the control that has the window's focus first
+    bool otherWindowActive;   // whether a dialog of the program has the keyboard meanwhile
+    std::function<void(CDezedoRavovadDlg &)> happen;
+    const char *normalFocus;   // where the focus is afterwards in the normal layout
+    const char *compactFocus;  // and in the compact layout
+};
+
+void cameraShot(CDezedoRavovadDlg &window)
+{
+    const size_t before = window.imageList().size();
+    ASSERT_EQ(simcam::runControlCommand("shutter").rfind("ok", 0), 0u);
+    ASSERT_TRUE(waitForShots(window, before + 1));
+    QTest::qWait(100);
+}
+
+void f8Shot(CDezedoRavovadDlg &window)
+{
+    const size_t before = window.imageList().size();
+    QTest::keyClick(&window, Qt::Key_F8);
+    ASSERT_TRUE(waitForShots(window, before + 1));
+    QTest::qWait(100);
+}
+
+void reconnect(CDezedoRavovadDlg &window)
+{
+    window.toggleConnection();
+    EXPECT_FALSE(window.isConnected());
+    window.toggleConnection();
+    EXPECT_TRUE(window.isConnected());
+}
+
+const FocusCase kFocusCases[] = {
+    {"ShotWhileADialogHasTheKeyboard", "releaseButton", true, cameraShot, "releaseButton", "releaseButton"},
+    {"ReconnectWhileADialogHasTheKeyboard", "releaseButton", true, reconnect, "histogramRedCheck",
+     "histogramRedCheck"},
+    {"ReconnectFromTheWindow", "tvList", false, reconnect, "histogramRedCheck", "histogramRedCheck"},
+    // In the compact layout the new picture takes the settings lists' place.
+    {"F8ShotFromTheTvList", "tvList", false, f8Shot, "tvList", "histogramRedCheck"},
+    {"ShotFromTheCameraBeep", "cameraBeepCheck", true, cameraShot, "histogramRedCheck", "histogramRedCheck"},
+};
+
+void PrintTo(const FocusCase &c, std::ostream *out)
+{
+    *out << c.name;
+}
+
+}  // namespace
+
+class FocusTest : public WindowTest, public ::testing::WithParamInterface<std::tuple<int, FocusCase>> {};
+
+TEST_P(FocusTest, TheFocusGoesBackOrToTheRedCheckBoxNeverToTheComment)
+{
+    const auto &[screenHeight, c] = GetParam();
+    attachCamera("EOS D60", "mode=manual;tv=1/125;quality=small/fine");
+    CDezedoRavovadDlg &window = open(screenHeight);
+    ASSERT_TRUE(window.isConnected());
+    find(c.focusBefore)->setFocus();
+    ASSERT_EQ(window.focusWidget(), find(c.focusBefore));
+    {
+        std::optional<OtherWindowWithFocus> other;
+        if (c.otherWindowActive)
+            other.emplace();
+        c.happen(window);
+    }
+    const char *expected = window.isCompactLayout() ? c.compactFocus : c.normalFocus;
+    ASSERT_NE(window.focusWidget(), nullptr) << c.name;
+    EXPECT_EQ(window.focusWidget()->objectName().toStdString(), expected) << c.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, FocusTest,
+                         ::testing::Combine(::testing::Values(1024, 600), ::testing::ValuesIn(kFocusCases)),
+                         [](const auto &info) {
+                             return std::string(std::get<0>(info.param) < 740 ? "Compact" : "Normal")
+                                    + std::get<1>(info.param).name;
+                         });
+
+TEST_F(WindowTest, TheCompactToggleTakesTheFocusFromTheListsItHides)
+{
+    attachCamera("EOS D60", "mode=manual;tv=1/125");
+    CDezedoRavovadDlg &window = open(600);
+    ASSERT_TRUE(window.isCompactLayout());
+    auto *tv = find<QComboBox>("tvList");
+    tv->setFocus();
+    QTest::keyClick(&window, Qt::Key_F4);
+    EXPECT_FALSE(tv->isVisible());
+    EXPECT_EQ(window.focusWidget(), find("histogramRedCheck"));
+    // The comment box keeps the focus the user gave it.
+    find("commentEdit")->setFocus();
+    QTest::keyClick(&window, Qt::Key_F4);
+    EXPECT_TRUE(tv->isVisible());
+    EXPECT_EQ(window.focusWidget(), find("commentEdit"));
+}
+
+// ---------------------------------------------------------------------------
+// The compact layout on the small screens it exists for: everything inside
+// the screen, nothing cut off or overlapping; the preview and the histogram
+// shrink, keeping their shape, only where they must.
+
+namespace {
+
+struct CompactScreen {
+    QSize size;
+    bool fullSizePictures;  // room for the 720 x 480 preview and the 276 x 140 histogram
+};
+
+void PrintTo(const CompactScreen &screen, std::ostream *out)
+{
+    *out << screen.size.width() << "x" << screen.size.height();
+}
+
+QRect inWindow(const QWidget *widget)
+{
+    return QRect(widget->mapTo(widget->window(), QPoint(0, 0)), widget->size());
+}
+
+}  // namespace
+
+class CompactLayoutTest : public WindowTest, public ::testing::WithParamInterface<CompactScreen> {
+protected:
+    // Every visible control lies inside the window, and no label, list or
+    // button is narrower than its text needs.
+    void expectAllInside(const CDezedoRavovadDlg &window, const char *page)
+    {
+        for (const QWidget *control : window.findChildren<QWidget *>()) {
+            if (!control->isVisible() || control->isWindow() || control->objectName().startsWith(QLatin1String("qt_")))
+                continue;
+            const QRect rect = inWindow(control);
+            EXPECT_TRUE(window.rect().contains(rect))
+                << page << ": " << control->metaObject()->className() << " '" << control->objectName().toStdString()
+                << "' at " << rect.x() << "," << rect.y() << " " << rect.width() << "x" << rect.height();
+            const bool texts = qobject_cast<const QLabel *>(control) || qobject_cast<const QComboBox *>(control)
+                               || qobject_cast<const QAbstractButton *>(control);
+            const auto *label = qobject_cast<const QLabel *>(control);
+            if (texts && !(label && !label->pixmap().isNull())) {
+                EXPECT_GE(control->width(), control->minimumSizeHint().width())
+                    << page << ": '" << text(control).toStdString() << "' cut off";
+            }
+        }
+    }
+};
+
+TEST_P(CompactLayoutTest, EverythingFitsTheScreen)
+{
+    const CompactScreen screen = GetParam();
+    attachCamera("EOS D60", "mode=manual;tv=1/125;quality=small/fine");
+    CDezedoRavovadDlg &window = open(screen.size.height(), screen.size.width());
+    ASSERT_TRUE(window.isCompactLayout());
+    // The window as the screen holds it (the offscreen screen has its own size).
+    window.setWindowState(Qt::WindowNoState);
+    window.resize(screen.size);
+    QTest::qWait(50);
+    EXPECT_EQ(window.size(), screen.size);
+    QTest::keyClick(&window, Qt::Key_F8);
+    ASSERT_TRUE(waitForShots(window, 1));
+    QTest::qWait(50);
+
+    const QSize preview = find("previewPicture")->size();
+    const QSize histogram = find("histogramPicture")->size();
+    if (screen.fullSizePictures) {
+        EXPECT_EQ(preview, QSize(720, 480));
+        EXPECT_EQ(histogram, QSize(276, 140));
+    } else {
+        EXPECT_LT(preview.width(), 720);
+        EXPECT_NEAR(preview.width() * 2, preview.height() * 3, 3) << "3:2 like the preview";
+        EXPECT_NEAR(histogram.width() * 140, histogram.height() * 276, 276) << "the histogram's shape";
+    }
+    auto *info = find<QPlainTextEdit>("imageInfoText");
+    EXPECT_EQ(info->horizontalScrollBar()->maximum(), 0) << "every information line shown whole";
+    expectAllInside(window, "preview");
+
+    // The main parts stand side by side or one above the other, never over each other.
+    const char *parts[] = {"releaseButton", "previewButton", "imageInfoText", "commentEdit", "previousButton",
+                           "nextButton", "compactStack", "histogramPicture", "histogramIntensityCheck",
+                           "statusLine", "transferProgress", "connectionText", "freeSpaceText"};
+    for (const char *a : parts)
+        for (const char *b : parts)
+            if (std::strcmp(a, b) < 0) {
+                EXPECT_FALSE(inWindow(find(a)).intersects(inWindow(find(b)))) << a << " over " << b;
+            }
+
+    // F4: the settings lists in the preview's place, each at its own width.
+    QTest::keyClick(&window, Qt::Key_F4);
+    ASSERT_TRUE(find("cameraSettingsGroup")->isVisible());
+    expectAllInside(window, "settings");
+    for (const QComboBox *list : find("cameraSettingsGroup")->findChildren<QComboBox *>())
+        EXPECT_LE(list->width(), list->sizeHint().width()) << list->objectName().toStdString() << " stretched";
+}
+
+INSTANTIATE_TEST_SUITE_P(Screens, CompactLayoutTest,
+                         ::testing::Values(CompactScreen{QSize(1024, 600), false},
+                                           CompactScreen{QSize(1280, 720), true}),
+                         [](const auto &info) {
+                             return std::to_string(info.param.size.width()) + "x"
+                                    + std::to_string(info.param.size.height());
+                         });

@@ -4,9 +4,13 @@
 // program's own words.
 #include "WindowTestSupport.h"
 
+#include "PanelTexts.h"
+
 #include <QCheckBox>
 #include <QDir>
 #include <QFileInfo>
+#include <QAbstractItemView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -192,6 +196,62 @@ TEST_F(ShootingTest, AHeldF8ReleasesOnce)
     EXPECT_EQ(files(), QStringList{QStringLiteral("IMG_0001.JPG")});
 }
 
+namespace {
+
+// A key as the X platform delivers it: stamped with the server's time, the
+// shortcuts tried first, and not marked as a repeat.
+void platformKey(QWidget *target, QEvent::Type type, Qt::Key key, ulong time, const QString &text = QString())
+{
+    if (type == QEvent::KeyPress && qt_sendShortcutOverrideEvent(target, time, key, Qt::NoModifier, text, false))
+        return;
+    QKeyEvent event(type, key, Qt::NoModifier, text, false);
+    event.setTimestamp(time);
+    QApplication::sendEvent(target, &event);
+}
+
+// The X server's repeats of a held key: a release and a press stamped alike.
+void serverRepeats(QWidget *target, Qt::Key key, ulong &time, int count, const QString &text = QString())
+{
+    for (int i = 0; i < count; ++i) {
+        time += 33;
+        platformKey(target, QEvent::KeyRelease, key, time, text);
+        platformKey(target, QEvent::KeyPress, key, time, text);
+        QTest::qWait(50);
+    }
+}
+
+}  // namespace
+
+TEST_F(ShootingTest, RepeatsThePlatformLeftUnmarkedTakeNoFurtherPhoto)
+{
+    attachCamera("EOS D60", "mode=manual;tv=1/125;quality=small/fine");
+    CDezedoRavovadDlg &window = open();
+    QWidget *focus = window.focusWidget();
+    ASSERT_NE(focus, nullptr);
+    ulong time = 1000;
+    platformKey(focus, QEvent::KeyPress, Qt::Key_F8, time);
+    ASSERT_TRUE(waitForShots(window, 1));
+    // The shot is done while the key is still held.
+    serverRepeats(focus, Qt::Key_F8, time, 6);
+    platformKey(focus, QEvent::KeyRelease, Qt::Key_F8, time += 40);
+    QTest::qWait(300);
+    EXPECT_EQ(window.imageList().size(), 1u);
+    EXPECT_FALSE(window.isReleasePending());
+
+    // Pressed again: another photo.
+    platformKey(focus, QEvent::KeyPress, Qt::Key_F8, time += 250);
+    EXPECT_TRUE(waitForShots(window, 2));
+    platformKey(focus, QEvent::KeyRelease, Qt::Key_F8, time += 80);
+
+    // A letter held in the comment box still repeats there.
+    auto *comment = find<QLineEdit>("commentEdit");
+    comment->setFocus();
+    platformKey(comment, QEvent::KeyPress, Qt::Key_A, time += 500, QStringLiteral("a"));
+    serverRepeats(comment, Qt::Key_A, time, 3, QStringLiteral("a"));
+    platformKey(comment, QEvent::KeyRelease, Qt::Key_A, time += 40, QStringLiteral("a"));
+    EXPECT_EQ(comment->text(), QStringLiteral("aaaa"));
+}
+
 TEST_F(ShootingTest, MouseButtonsRunTheirActions)
 {
     storeSetting("RightButtonAction", QStringLiteral("Preview"));
@@ -199,21 +259,21 @@ TEST_F(ShootingTest, MouseButtonsRunTheirActions)
     attachCamera("EOS D60", "mode=manual;tv=1/125;quality=small/fine");
     CDezedoRavovadDlg &window = open();
 
-    // Over a drop-down list a right-click does nothing.
-    QTest::mouseClick(find<QComboBox>("isoList"), Qt::RightButton);
-    QTest::qWait(200);
-    EXPECT_FALSE(window.isBusy());
-    EXPECT_EQ(statusText(), QString());
-
     // A middle click on the window's picture runs MiddleButtonAction.
     QTest::mouseClick(find<QLabel>("previewPicture"), Qt::MiddleButton);
     ASSERT_TRUE(waitForShots(window, 1));
     EXPECT_EQ(files(), QStringList{QStringLiteral("IMG_0001.JPG")});
 
-    // A right click anywhere with RightButtonAction "Preview" takes a preview.
-    QTest::mouseClick(find<QPushButton>("nextButton"), Qt::RightButton);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return statusText() == QStringLiteral("Photo not saved") && !window.isBusy(); },
-                                15000));
+    // A right click over any control with RightButtonAction "Preview" takes
+    // a preview, over a drop-down list too, whose own list stays shut.
+    for (const char *control : {"nextButton", "isoList"}) {
+        find<QLineEdit>("statusLine")->clear();
+        QTest::mouseClick(find(control), Qt::RightButton);
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] { return statusText() == QStringLiteral("Photo not saved") && !window.isReleasePending(); }, 15000))
+            << control;
+        EXPECT_FALSE(find<QComboBox>("isoList")->view()->isVisible());
+    }
     EXPECT_EQ(files().size(), 1);
 }
 
@@ -337,10 +397,53 @@ TEST_F(ShootingTest, AChangeWhileTheLcdMenuIsOpenIsRefused)
     EXPECT_EQ(m_prompts.shown[0].text,
               QStringLiteral("The camera is busy or is not responding.\n"
                              "If the LCD monitor is on please turn it off and try again"));
+    EXPECT_EQ(drive->currentText(), QStringLiteral("Single")) << "what the camera holds";
     camera("menu off");
     ReleaseParams params;
     ASSERT_TRUE(window.camera()->getReleaseParams(params));
     EXPECT_EQ(params.bytes[10], 0) << "no block was written";
+}
+
+TEST_F(ShootingTest, ARefusedChangeShowsWhatTheCameraStillHolds)
+{
+    struct Change {
+        const char *list;
+        const char *before;
+        const char *chosen;
+    };
+    // Each refusal costs the camera layer's busy time-out: one list of each kind.
+    const Change changes[] = {
+        {"tvList", "1/250", "1/350"},
+        {"sizeQualityList", "Large/Fine", "Small/Normal"},
+    };
+    attachCamera("EOS D60", "mode=manual;increments=half;tv=1/250;quality=large/fine;beep=on");
+    CDezedoRavovadDlg &window = open();
+    camera("menu on");
+    for (const Change &change : changes) {
+        auto *list = find<QComboBox>(change.list);
+        ASSERT_EQ(list->currentText(), QString::fromLatin1(change.before)) << change.list;
+        const int chosen = list->findText(QString::fromLatin1(change.chosen));
+        ASSERT_GE(chosen, 0) << change.list;
+        list->setCurrentIndex(chosen);
+        emit list->activated(chosen);
+        EXPECT_EQ(list->currentText(), QString::fromLatin1(change.before)) << change.list;
+    }
+    auto *beep = find<QCheckBox>("cameraBeepCheck");
+    ASSERT_TRUE(beep->isChecked());
+    QTest::mouseClick(beep, Qt::LeftButton);
+    EXPECT_TRUE(beep->isChecked()) << "the camera still beeps";
+    EXPECT_EQ(m_prompts.shown.size(), std::size(changes) + 1);
+
+    // Once the menu is closed the same choice goes through.
+    camera("menu off");
+    auto *tv = find<QComboBox>("tvList");
+    const int chosen = tv->findText(QStringLiteral("1/350"));
+    tv->setCurrentIndex(chosen);
+    emit tv->activated(chosen);
+    EXPECT_EQ(tv->currentText(), QStringLiteral("1/350"));
+    ReleaseParams params;
+    ASSERT_TRUE(window.camera()->getReleaseParams(params));
+    EXPECT_EQ(releaseBlockWord(params.bytes, 30), 0x7C) << "1/350, a half stop above 1/250";
 }
 
 TEST_F(ShootingTest, ControlsChangedOnTheCameraWhileBusyWaitForTheReleaseToEnd)

@@ -92,7 +92,7 @@ protected:
         return settings.value(QStringLiteral("100/") + QString::fromLatin1(name));
     }
 
-    CDezedoRavovadDlg &open(int screenHeight = 1024)
+    CDezedoRavovadDlg &open(int screenHeight = 1024, int screenWidth = 1280)
     {
         WindowServices services;
         services.prompts = &m_prompts;
@@ -100,6 +100,7 @@ protected:
         services.cameraConfig.settleTime = std::chrono::milliseconds(0);
         services.connectPause = std::chrono::milliseconds(0);
         services.screenHeight = [screenHeight] { return screenHeight; };
+        services.screenWidth = [screenWidth] { return screenWidth; };
         m_window = std::make_unique<CDezedoRavovadDlg>(services);
         m_window->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(m_window.get()));
