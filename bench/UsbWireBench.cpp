@@ -139,15 +139,21 @@ struct Gphoto {
     }
 };
 
+bool serveCable(simcam::UsbCableServer &server, benchmark::State &state)
+{
+    std::string error;
+    if (server.start(simcam::cable::socketPath(), &error))
+        return true;
+    state.SkipWithError(error.c_str());
+    return false;
+}
+
 void BM_WireFileGet(benchmark::State &state)
 {
     Bench &b = bench();
     simcam::UsbCableServer server(b.camera, b.card, [](const std::string &) {});
-    std::string error;
-    if (!server.start(simcam::cable::socketPath(), &error)) {
-        state.SkipWithError(error.c_str());
+    if (!serveCable(server, state))
         return;
-    }
     Gphoto g;
     if (gp_camera_init(g.camera, g.context) < GP_OK) {
         state.SkipWithError("gp_camera_init failed");
@@ -181,11 +187,8 @@ void BM_WireCaptureAndGet(benchmark::State &state)
 {
     Bench &b = bench();
     simcam::UsbCableServer server(b.camera, b.card, [](const std::string &) {});
-    std::string error;
-    if (!server.start(simcam::cable::socketPath(), &error)) {
-        state.SkipWithError(error.c_str());
+    if (!serveCable(server, state))
         return;
-    }
     Gphoto g;
     for (auto _ : state) {
         CameraFilePath path{};
