@@ -9,6 +9,9 @@
 //  - BM_WireCaptureAndGet: gp_camera_capture and gp_camera_file_get of the
 //    new image, reported only: the driver drains the interrupt pipe for a
 //    fixed 500 ms before every release.
+//
+// Argument 0 is full speed; argument 1 paces both at transfer=usb1 (about
+// 1 MB/s), as a user on the camera's real cable would see them.
 #include "CardFolder.h"
 #include "SimCamera.h"
 #include "UsbCable.h"
@@ -40,10 +43,12 @@ struct Bench {
     double directSeconds = 0;
 };
 
-Bench &bench()
+constexpr uint32_t kUsb1BytesPerSecond = 1000000;
+
+Bench &bench(int paced)
 {
-    static Bench b;
-    return b;
+    static Bench b[2];
+    return b[paced ? 1 : 0];
 }
 
 struct CollectingStream {
@@ -72,17 +77,19 @@ psResult ignoreEvents(uint32_t, const void *, uint32_t, void *)
 }
 
 // One release with "PC and card": the shot is on the card and fetchable.
-bool setUp()
+bool setUp(int paced)
 {
-    Bench &b = bench();
-    b.root = (std::filesystem::temp_directory_path() / ("quillomat-usb-bench-" + std::to_string(getpid()))).string();
+    Bench &b = bench(paced);
+    b.root = (std::filesystem::temp_directory_path() /
+              ("quillomat-usb-bench-" + std::to_string(getpid()) + "-" + std::to_string(paced)))
+                 .string();
     std::filesystem::create_directories(b.root + "/run");
-    setenv("XDG_RUNTIME_DIR", (b.root + "/run").c_str(), 1);
     setenv("IOLIBS", QUILLOMAT_IOLIBS_DIR, 1);
     setenv("CAMLIBS", QUILLOMAT_CAMLIBS_DIR, 1);
 
     simcam::SimConfig config = simcam::SimConfig::forModel("EOS D60");
     config.mirrorDelay = config.processingDelay = config.exposureCap = std::chrono::milliseconds(0);
+    config.transferBytesPerSecond = paced ? kUsb1BytesPerSecond : 0;
     b.camera = std::make_shared<simcam::SimCamera>(config);
     b.card = std::make_shared<simcam::CardFolder>(b.root + "/card");
     b.card->prepare(nullptr);
@@ -109,7 +116,7 @@ bool setUp()
 
 void BM_DirectReleasedImage(benchmark::State &state)
 {
-    Bench &b = bench();
+    Bench &b = bench(state.range(0));
     psPortDescrip port{};
     port.portType = PS_PORT_TYPE_USB;
     psDeviceHandle handle = 0;
@@ -141,6 +148,7 @@ struct Gphoto {
 
 bool serveCable(simcam::UsbCableServer &server, benchmark::State &state)
 {
+    setenv("XDG_RUNTIME_DIR", (bench(state.range(0)).root + "/run").c_str(), 1);
     std::string error;
     if (server.start(simcam::cable::socketPath(), &error))
         return true;
@@ -150,7 +158,7 @@ bool serveCable(simcam::UsbCableServer &server, benchmark::State &state)
 
 void BM_WireFileGet(benchmark::State &state)
 {
-    Bench &b = bench();
+    Bench &b = bench(state.range(0));
     simcam::UsbCableServer server(b.camera, b.card, [](const std::string &) {});
     if (!serveCable(server, state))
         return;
@@ -185,7 +193,7 @@ void BM_WireFileGet(benchmark::State &state)
 
 void BM_WireCaptureAndGet(benchmark::State &state)
 {
-    Bench &b = bench();
+    Bench &b = bench(state.range(0));
     simcam::UsbCableServer server(b.camera, b.card, [](const std::string &) {});
     if (!serveCable(server, state))
         return;
@@ -205,19 +213,22 @@ void BM_WireCaptureAndGet(benchmark::State &state)
 
 } // namespace
 
-BENCHMARK(BM_DirectReleasedImage)->Unit(benchmark::kMillisecond)->MinTime(2.0);
-BENCHMARK(BM_WireFileGet)->Unit(benchmark::kMillisecond)->MinTime(2.0);
-BENCHMARK(BM_WireCaptureAndGet)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_DirectReleasedImage)->Unit(benchmark::kMillisecond)->MinTime(2.0)->Arg(0);
+BENCHMARK(BM_WireFileGet)->Unit(benchmark::kMillisecond)->MinTime(2.0)->Arg(0);
+BENCHMARK(BM_WireCaptureAndGet)->Unit(benchmark::kMillisecond)->Iterations(5)->Arg(0);
+BENCHMARK(BM_DirectReleasedImage)->Unit(benchmark::kMillisecond)->Iterations(3)->Arg(1);
+BENCHMARK(BM_WireFileGet)->Unit(benchmark::kMillisecond)->Iterations(3)->Arg(1);
 
 int main(int argc, char **argv)
 {
-    if (!setUp()) {
+    if (!setUp(0) || !setUp(1)) {
         std::fprintf(stderr, "usb_wire_bench: the simulated camera took no picture\n");
         return 1;
     }
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    std::filesystem::remove_all(bench().root);
+    std::filesystem::remove_all(bench(0).root);
+    std::filesystem::remove_all(bench(1).root);
     return 0;
 }
