@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <fstream>
 
+#include <unistd.h>
+
 namespace simcam::test {
 namespace {
 
@@ -106,6 +108,11 @@ TEST(SimSetup, BuiltInModelListWithoutRegistration)
 
 TEST(SimSetup, RegistrationRecordGivesTheModelsInItsOrder)
 {
+    // A configuration folder of its own: the other tests run beside this one
+    // and expect no record in the shared one.
+    const std::filesystem::path home =
+        std::filesystem::path(QUILLOMAT_TEST_BINARY_DIR) / "test-home" / ("config-" + std::to_string(getpid()));
+    setenv("XDG_CONFIG_HOME", home.c_str(), 1);
     const std::filesystem::path path = registrationRecordPath();
     std::filesystem::create_directories(path.parent_path());
     std::ofstream(path) << "# camera runtime registration\nname=Quillomat simulated camera runtime\n"
@@ -113,7 +120,7 @@ TEST(SimSetup, RegistrationRecordGivesTheModelsInItsOrder)
                            "unknown=ignored\nmodel=0x01140000 EOS D30\n";
     ModelStream stream;
     const psResult status = PSUGetInstalledCameraModelsEx2(&stream);
-    std::filesystem::remove(path);
+    std::filesystem::remove_all(home);
     ASSERT_EQ(status, 0u);
     ASSERT_EQ(stream.models.size(), 2u);
     EXPECT_EQ(std::string(stream.models[0].modelName), "EOS D60");
