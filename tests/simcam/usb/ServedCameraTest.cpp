@@ -61,6 +61,18 @@ TEST_F(ServedCameraTest, SettingsWrittenThroughTheDriverOutliveTheConnectionAndT
     EXPECT_NE(status.output.find("tv 1/250"), std::string::npos) << status.output;
 }
 
+TEST_F(ServedCameraTest, ExposureCompensationIsTheCamerasOwnCode)
+{
+    // libgphoto2 writes "+1" as 0x08, which this camera (0 EV at 0x18) holds as +2 EV.
+    serve("mode=Av");
+    ASSERT_EQ(gphoto("--set-config exposurecompensation=+1").status, 0);
+    stop();
+    serve("mode=Av");
+    EXPECT_EQ(current("exposurecompensation"), "+1");
+    const CommandRun status = simcam("status");
+    EXPECT_NE(status.output.find("ev +2"), std::string::npos) << status.output;
+}
+
 TEST_F(ServedCameraTest, ADialTurnedOnTheCameraShowsInTheNextRead)
 {
     serve();
