@@ -84,7 +84,7 @@ int32_t exchange(int fd, cable::Request request, const char *data, char *out, in
     if (answer.status < 0)
         return answer.status;
     const size_t copied = std::min<size_t>(bytes.size(), outSize > 0 ? static_cast<size_t>(outSize) : 0);
-    if (copied > 0)
+    if (out && copied > 0)
         std::memcpy(out, bytes.data(), copied);
     return out ? static_cast<int32_t>(copied) : answer.status;
 }
