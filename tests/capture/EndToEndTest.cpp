@@ -388,7 +388,18 @@ TEST_P(EndToEnd, TeardownInTheMiddleOfATransferFinishesAndSavesIt)
     connect();
     m_camera->setUILock();
     m_camera->release();
-    ASSERT_TRUE(m_window.waitForProgress());
+    // The thumbnail comes first and at once (its progress ends at 100); the
+    // full view's own transfer has begun when the progress starts again.
+    const auto fullViewUnderway = [this] {
+        const std::vector<uint16_t> progress = m_window.progress();
+        const auto thumbnailDone = std::find(progress.begin(), progress.end(), 100);
+        return thumbnailDone != progress.end() &&
+               std::any_of(thumbnailDone, progress.end(), [](uint16_t percent) { return percent < 100; });
+    };
+    const auto patience = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!fullViewUnderway() && std::chrono::steady_clock::now() < patience)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ASSERT_TRUE(fullViewUnderway());
     EXPECT_TRUE(m_camera->hasImagesToSave());
     m_camera.reset();
 
