@@ -521,11 +521,9 @@ CanonUsbCamera::Reply CanonUsbCamera::dispatch(const Command &command, bool *kno
             reply.data = {'D', ':', 0};
         break;
     case 0x0b: {
-        size_t end = 0;
-        const auto path = payloadText(command.payload, 1, &end);
-        bool found = false;
+        const auto path = payloadText(command.payload, 1);
         if (path && m_camera->cardPresent())
-            reply.data = directoryListing(*path, command.payload[0], &found);
+            reply.data = directoryListing(*path, command.payload[0]);
         break;
     }
     case 0x0d:
@@ -624,13 +622,13 @@ CanonUsbCamera::Reply CanonUsbCamera::remoteControl(const Command &command, uint
     return reply;
 }
 
-Bytes CanonUsbCamera::directoryListing(const std::string &cameraPath, uint8_t depth, bool *found) const
+Bytes CanonUsbCamera::directoryListing(const std::string &cameraPath, uint8_t depth) const
 {
     const auto relative = CardFolder::fromCameraPath(cameraPath);
+    const auto top = relative ? m_card->list(*relative) : std::nullopt;
     Bytes out;
-    if (!relative || !m_card->list(*relative))
+    if (!top)
         return out;
-    *found = true;
     auto entry = [&out](uint16_t attributes, uint32_t size, uint32_t time, const std::string &name) {
         const size_t at = out.size();
         out.resize(at + 10 + name.size() + 1, 0);
@@ -643,15 +641,16 @@ Bytes CanonUsbCamera::directoryListing(const std::string &cameraPath, uint8_t de
 
     // Recursive listings mark each folder entered and left, so that two of
     // them can be compared entry by entry; a plain one lists one folder.
-    std::function<void(const std::string &, const std::string &, int)> walk =
-        [&](const std::string &folder, const std::string &name, int levels) {
+    std::function<void(const std::string &, const std::string &, const std::vector<CardFolder::Entry> &, int)> walk =
+        [&](const std::string &folder, const std::string &name, const std::vector<CardFolder::Entry> &children,
+            int levels) {
             const bool recursive = depth > 0;
             entry(recursive ? kAttrRecursedFolder : kAttrFolder, 0, 0, name);
-            const auto children = m_card->list(folder);
-            for (const CardFolder::Entry &child : children.value_or(std::vector<CardFolder::Entry>{})) {
+            for (const CardFolder::Entry &child : children) {
                 const std::string childPath = folder.empty() ? child.name : folder + "/" + child.name;
                 if (child.isFolder && recursive && levels > 0)
-                    walk(childPath, "\\" + child.name, levels - 1);
+                    walk(childPath, "\\" + child.name, m_card->list(childPath).value_or(std::vector<CardFolder::Entry>{}),
+                         levels - 1);
                 else if (child.isFolder)
                     entry(kAttrFolder, 0, 0, child.name);
                 else
@@ -660,7 +659,7 @@ Bytes CanonUsbCamera::directoryListing(const std::string &cameraPath, uint8_t de
             if (recursive)
                 entry(kAttrRecursedFolder, 0, 0, "..");
         };
-    walk(*relative, cameraPath, depth);
+    walk(*relative, cameraPath, *top, depth);
     if (depth > 0)
         entry(0, 0, 0, "");
     return out;

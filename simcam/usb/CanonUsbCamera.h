@@ -66,7 +66,7 @@ private:
     void runCommand(const Bytes &packet);
     Reply dispatch(const Command &command, bool *known, uint32_t *replyLength);
     Reply remoteControl(const Command &command, uint32_t *replyLength);
-    Bytes directoryListing(const std::string &cameraPath, uint8_t depth, bool *found) const;
+    Bytes directoryListing(const std::string &cameraPath, uint8_t depth) const;
     Bytes fileAnswer(const Command &command) const;
     Reply diskInfo() const;
     Reply deleteFile(const Command &command);

@@ -176,6 +176,8 @@ void UsbCableServer::reapFinished()
 void UsbCableServer::serve(int fd)
 {
     WirePace pace;
+    // The cable's speed is the camera's configuration, fixed while it is served.
+    const uint32_t bytesPerSecond = m_camera->config().transferBytesPerSecond;
     bool claimed = false;
     auto release = [&] {
         std::lock_guard lock(m_mutex);
@@ -253,7 +255,7 @@ void UsbCableServer::serve(int fd)
             uint64_t crossing = bytes.size();
             const bool stillThere = m_camera->crossCable(&crossing);
             bytes.resize(static_cast<size_t>(crossing));
-            pace.carry(bytes.size(), m_camera->config().transferBytesPerSecond);
+            pace.carry(bytes.size(), bytesPerSecond);
             if (!stillThere && bytes.empty())
                 answer(fd, cable::Gone);
             else
