@@ -5,8 +5,10 @@
 #include "ReleaseThread.h"
 #include "psDebugOutput.h"
 #include "psError.h"
+#include "psRuntime.h"
 
 #include <cstring>
+#include <mutex>
 #include <thread>
 
 namespace {
@@ -33,8 +35,26 @@ uint32_t firstWord(const void *data)
 
 } // namespace
 
+namespace {
+
+// What the camera runtime has to say (its library's own errors) belongs in
+// the program's log; set before the first runtime call, once per process.
+uint16_t routeRuntimeDiagnostics(uint16_t portType)
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        psSetRuntimeDiagnosticSink([](std::string_view text) {
+            psDebugOutput(std::string(text) + "\n");
+            logMessage(std::string(text));
+        });
+    });
+    return portType;
+}
+
+} // namespace
+
 Camera::Camera(CameraWindow &window, uint16_t portType, CameraConfig config)
-    : psCameraConnection(portType, nullptr), m_window(window), m_config(std::move(config))
+    : psCameraConnection(routeRuntimeDiagnostics(portType), nullptr), m_window(window), m_config(std::move(config))
 {
     try {
         m_release = std::make_unique<psReleaseControl>(*this);

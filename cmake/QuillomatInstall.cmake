@@ -42,8 +42,9 @@ if(QUILLOMAT_INSTALLED_TOOLS)
   install(TARGETS ${QUILLOMAT_INSTALLED_TOOLS} RUNTIME DESTINATION bin)
 endif()
 
-# The camera runtime: Tolvane's registration library and the settings module.
-foreach(library psdkreg quillomat_simcam_settings)
+# The camera runtimes, Tolvane's registration library and the simulated
+# camera's settings module.
+foreach(library psdkreg quillomat_simcam quillomat_simcam_settings quillomat_usbcam)
   if(TARGET ${library})
     install(TARGETS ${library} LIBRARY DESTINATION ${QUILLOMAT_PRIVATE_DIR})
   endif()

@@ -1,6 +1,7 @@
 #include "Pscamera.h"
 
 #include "Pscstrms.h"
+#include "psRuntime.h"
 #include "psError.h"
 
 #include <algorithm>
@@ -76,14 +77,14 @@ psCameraConnection::~psCameraConnection()
 void psCameraConnection::connect(uint16_t portType)
 {
     psPortDescrip port{};
-    psRaiseIfError(PSUGetDevicePort(portType, 0, m_window, &port, 0, 1), kFile, __LINE__);
+    psRaiseIfError(psRuntime().getDevicePort(portType, 0, m_window, &port, 0, 1), kFile, __LINE__);
     m_port.portType = port.portType;
     std::memcpy(m_port.portName, port.portName, sizeof m_port.portName);
     m_port.portName[PS_PORT_NAME_SIZE - 1] = '\0';
     std::memcpy(m_port.portData, port.portData, sizeof m_port.portData);
 
     pslBASE_API *driver = nullptr;
-    psRaiseIfError(PSULoadDriver(m_model.modelId, &driver, 1), kFile, __LINE__);
+    psRaiseIfError(psRuntime().loadDriver(m_model.modelId, &driver, 1), kFile, __LINE__);
     if (driver == nullptr)
         throw psCParamException(psHLSDK_INVALID_POINTER, kFile, __LINE__);
     m_driver = driver;
@@ -146,13 +147,13 @@ void psCameraConnection::connect(uint16_t portType)
 
     matchInstalledModel();
 
-    psRaiseIfError(PSSetLastModel(m_model.modelId), kFile, __LINE__);
+    psRaiseIfError(psRuntime().setLastModel(m_model.modelId), kFile, __LINE__);
 }
 
 void psCameraConnection::matchInstalledModel()
 {
     ModelListStream installed;
-    psRaiseIfError(PSUGetInstalledCameraModelsEx2(installed.stream()), kFile, __LINE__);
+    psRaiseIfError(psRuntime().getInstalledModels(installed.stream()), kFile, __LINE__);
     for (const psModelDescripEx2 &entry : installed.models) {
         if (modelMatches(entry, m_deviceInfo.modelName)) {
             m_model = entry;
@@ -175,7 +176,7 @@ void psCameraConnection::disconnect()
         }
         m_handle = 0;
         // The runtime takes the driver back whatever the outcome.
-        PSUUnloadDriver(m_model.modelId, m_driver, m_unloadFlag);
+        psRuntime().unloadDriver(m_model.modelId, m_driver, m_unloadFlag);
         m_driver = nullptr;
     }
     m_propertyTable.clear();

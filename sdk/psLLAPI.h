@@ -142,6 +142,9 @@ typedef psResult (*psEventCallback)(uint32_t eventCode, const void *eventData,
 
 #define PS_PROP_CAPABILITIES 7u              // uint32_t capability word
 #define PS_PROP_PROPERTY_TABLE 9u            // property count * 4 + 656 bytes
+// uint32_t PS_FIELD_* bits: the release-parameter fields the runtime can read
+// and change. A runtime that does not answer it reaches every field.
+#define PS_PROP_REACHABLE_FIELDS 16u
 
 #define PS_CAP_RELEASE_CONTROL 0x10000u
 #define PS_CAP_CONTROL_LOCK 0x20000u
@@ -164,6 +167,28 @@ typedef psResult (*psEventCallback)(uint32_t eventCode, const void *eventData,
 #define PS_RC_READ_CAMERA_SETTING 15u        // in/out: 10-byte block
 
 #define PS_RELEASE_PARAMS_SIZE 48u
+
+// Fields of the release-parameter block (PS_PROP_REACHABLE_FIELDS).
+#define PS_FIELD_SIZE_QUALITY 0x0001u        // bytes 1 to 3
+#define PS_FIELD_BEEP 0x0002u                // byte 7
+#define PS_FIELD_EXPOSURE_MODE 0x0004u       // byte 8 (read only)
+#define PS_FIELD_IMAGE_ZONE 0x0008u          // byte 9 (read only)
+#define PS_FIELD_DRIVE_MODE 0x0010u          // byte 10
+#define PS_FIELD_METERING_MODE 0x0020u       // byte 12
+#define PS_FIELD_AF_POINT 0x0040u            // word 14
+#define PS_FIELD_WHITE_BALANCE 0x0080u       // byte 16
+#define PS_FIELD_AF_MODE 0x0100u             // byte 18
+#define PS_FIELD_PARAMETER_SET 0x0200u       // word 24
+#define PS_FIELD_ISO 0x0400u                 // word 26
+#define PS_FIELD_AV 0x0800u                  // word 28
+#define PS_FIELD_TV 0x1000u                  // word 30
+#define PS_FIELD_EXPOSURE_COMPENSATION 0x2000u  // byte 32
+#define PS_FIELD_FLASH_COMPENSATION 0x4000u  // byte 33
+#define PS_FIELD_LENS 0x8000u                // words 36 to 46
+#define PS_FIELD_ALL 0xFFFFu
+// A reachable field whose current value the runtime could not read holds this
+// (in every byte of the field).
+#define PS_FIELD_VALUE_UNKNOWN 0xFEu
 #define PS_CAMERA_SETTING_SIZE 10u           // item number at 0 (16 bits), value at 4 (16 bits)
 
 // Camera setting items (command 15).
@@ -233,6 +258,11 @@ psResult PSULoadDriver(uint32_t modelId, pslBASE_API **driver, uint32_t flags);
 psResult PSUGetInstalledCameraModelsEx2(pslStream *stream);
 psResult PSSetLastModel(uint32_t modelId);
 psResult PSUUnloadDriver(uint32_t modelId, pslBASE_API *driver, uint32_t flags);
+
+// Optional: where the runtime writes what the diagnostic log should keep
+// (its library's own error texts). Any thread; one line per call, no newline.
+typedef void (*psDiagnosticSink)(const char *text, void *context);
+psResult PSUSetDiagnosticSink(psDiagnosticSink sink, void *context);
 
 // ===========================================================================
 // Parse library: the picture properties kept in an image file.

@@ -7,6 +7,8 @@
 #include "SimCamera.h"
 #include "SimConfig.h"
 
+#include "InstalledModels.h"
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -23,12 +25,9 @@ void configureCameraFromEnvironment();
 
 // The model list the setup call delivers: the runtime registration record
 // when it exists, otherwise the built-in list.
-struct InstalledModel {
-    uint32_t modelId;
-    std::string name;
-};
-std::vector<InstalledModel> installedModels();
-std::string registrationRecordPath();
+using psdkreg::InstalledModel;
+using psdkreg::installedModels;
+using psdkreg::registrationRecordPath;
 
 // One command of quillomat-simcam ("shutter", "set tv 1/250", "menu on",
 // "unplug", ...); the answer is "ok" or "ok <text>", or "error <text>".
