@@ -108,8 +108,13 @@ void psCameraConnection::connect(uint16_t portType)
     if (m_driver->getDeviceProperty(m_driver, m_handle, PS_PROP_CAPABILITIES, &capabilities,
                                     sizeof capabilities) != 0)
         capabilities = 0;
+    // A runtime that cannot say which fields it reaches reaches them all.
+    uint32_t reachable = PS_FIELD_ALL;
+    if (m_driver->getDeviceProperty(m_driver, m_handle, PS_PROP_REACHABLE_FIELDS, &reachable, sizeof reachable) != 0)
+        reachable = PS_FIELD_ALL;
     endAccess();
     m_capabilities = capabilities;
+    m_reachableFields = reachable;
 
     uint32_t count = PS_DEFAULT_PROPERTY_COUNT;
     if ((m_capabilities & PS_CAP_VERSION_MASK) >= PS_CAP_VERSION_WITH_PROPERTY_COUNT) {

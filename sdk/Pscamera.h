@@ -53,6 +53,8 @@ public:
     const psPortDescrip &portDescriptor() const { return m_port; }
     // Bits PS_CAP_*; the low 16 bits act as a version.
     uint32_t capabilities() const { return m_capabilities; }
+    // PS_FIELD_* bits of the release-parameter fields the runtime reaches.
+    uint32_t reachableFields() const { return m_reachableFields; }
     std::span<const uint8_t> propertyTable() const { return m_propertyTable; }
     // False once the driver reported a shutdown-severity event.
     bool isDeviceActive() const { return m_deviceActive.load() != 0; }
@@ -122,6 +124,7 @@ private:
     uint32_t m_unloadFlag = 1;
     uint16_t m_closeFlag = 1;
     uint32_t m_capabilities = 0;
+    uint32_t m_reachableFields = PS_FIELD_ALL;
     std::vector<uint8_t> m_propertyTable;
     uint32_t m_busyTimeoutMs = static_cast<uint32_t>(kDefaultBusyTimeout.count());
     std::atomic<uint32_t> m_deviceActive{1};

@@ -1,5 +1,7 @@
 #include "ShootOptions.h"
 
+#include "psRuntime.h"
+
 #include <cmath>
 #include <cstdlib>
 #include <map>
@@ -141,6 +143,14 @@ bool parseOptions(int argc, const char *const *argv, Options &options, std::stri
             if (!takeValue())
                 return false;
             options.prefix = *value;
+        } else if (name == "--camera") {
+            if (!takeValue())
+                return false;
+            if (*value != kCameraRuntimeUsb && *value != kCameraRuntimeSimulated) {
+                error = "--camera takes usb or simulated: " + *value;
+                return false;
+            }
+            options.camera = *value;
         } else {
             error = "unknown argument: " + argument;
             return false;
@@ -173,6 +183,7 @@ const char *usageText()
            "  --quality raw|large-fine|large-normal|medium-fine|medium-normal|small-fine|small-normal\n"
            "  --dir FOLDER         base folder of the images (default: the BaseDirectory setting)\n"
            "  --prefix TEXT        file-name prefix (default: the FilenamePrefix setting)\n"
+           "  --camera usb|simulated  the camera on the USB cable (default) or the simulated one\n"
            "  --debug              the session's debug texts on standard error\n"
            "  -h, --help           this text\n"
            "\n"

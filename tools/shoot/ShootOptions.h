@@ -31,6 +31,7 @@ struct Options {
     std::optional<QualityChoice> quality; // else as the camera is set
     std::optional<std::string> directory; // else the BaseDirectory setting
     std::optional<std::string> prefix;    // else the FilenamePrefix setting
+    std::optional<std::string> camera;    // the camera runtime, else QUILLOMAT_CAMERA or usb
 };
 
 // Fills options from the arguments (without the program name). Returns

@@ -2,7 +2,10 @@
 // machines.
 #include "ShootActions.h"
 
+#include "psRuntime.h"
+
 #include <cstdio>
+#include <cstdlib>
 
 int main(int argc, char **argv)
 {
@@ -12,6 +15,9 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "quillomat-shoot: %s\nTry quillomat-shoot --help.\n", error.c_str());
         return 2;
     }
+    // Chosen before anything loads the runtime.
+    if (options.camera)
+        setenv(kCameraRuntimeVariable, options.camera->c_str(), 1);
     if (options.help)
         return actionHelp(options);
     if (options.follow)
