@@ -702,6 +702,9 @@ bool CDezedoRavovadDlg::event(QEvent *event)
         handleCameraMessage(static_cast<CameraMessageEvent *>(event)->message());
         return true;
     }
+    // The strip left open in the last run comes back with the window.
+    if (type == QEvent::Show && m_settings.sessionStrip && !m_sessionStrip)
+        showSessionStrip(true);
     if (type == WM_UNBLANK_SCREEN) {
         showBlankScreen(false);
         return true;

@@ -45,6 +45,7 @@ class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
 class QStackedWidget;
+class SessionStrip;
 class SettingsPanel;
 class SettingsStore;
 class WindowCallEvent;
@@ -185,6 +186,8 @@ private:
     void showImageContextMenu(const QPoint &globalPosition);
     // Wires the image commands' actions, buttons, menus and context menu.
     void connectImageCommands();
+    // Opens or closes the "Session" window and remembers it in the settings.
+    void showSessionStrip(bool open);
     // After a file was saved and listed: the editor when AutoEdit is set.
     void imageSavedFollowUp(const QString &path);
     // Wires the "Time Lapse..." command.
@@ -311,6 +314,7 @@ private:
     QLineEdit *m_freeSpaceText = nullptr;
     QStackedWidget *m_compactStack = nullptr;
     PreviewWindow *m_previewWindow = nullptr;
+    SessionStrip *m_sessionStrip = nullptr;  // made when first opened
     QPointer<ImageAttributesDialog> m_attributesDialog;
     // Open while a time-lapse sequence is set up or runs: it takes the errors.
     QPointer<CTimeLapseDlg> m_timeLapseDialog;

@@ -166,8 +166,11 @@ void CDezedoRavovadDlg::onCameraSettings()
 
 void CDezedoRavovadDlg::onPreferences()
 {
+    const uint32_t sessionStrip = m_settings.sessionStrip;
     CPreferencesDlg dialog(m_settings, *m_prompts, m_services.today, this);
     dialog.exec();
+    if (m_settings.sessionStrip != sessionStrip)
+        showSessionStrip(m_settings.sessionStrip != 0);
     publishImageDirectorySettings();
     updateDiskSpace();
 }

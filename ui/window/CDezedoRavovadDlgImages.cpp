@@ -21,6 +21,7 @@
 #include "Prompts.h"
 #include "RenameImageDlg.h"
 #include "RenameRules.h"
+#include "SessionStrip.h"
 #include "SettingsPanel.h"
 #include "WaitCursor.h"
 
@@ -175,6 +176,7 @@ void CDezedoRavovadDlg::connectImageCommands()
     connect(a.nextImage, &QAction::triggered, this, &CDezedoRavovadDlg::nextImage);
     connect(m_previousButton, &QPushButton::clicked, this, &CDezedoRavovadDlg::previousImage);
     connect(m_nextButton, &QPushButton::clicked, this, &CDezedoRavovadDlg::nextImage);
+    connect(a.sessionStrip, &QAction::triggered, this, &CDezedoRavovadDlg::showSessionStrip);
 
     auto *graying = new MenuGraying(
         this, {a.renameImage, a.editComment, a.editImage, a.viewImage, a.rotate, a.properties},
@@ -186,6 +188,27 @@ void CDezedoRavovadDlg::connectImageCommands()
     // it; the press is the mouse action's.
     m_previewPicture->setContextMenuPolicy(Qt::PreventContextMenu);
     new RightReleaseWatcher(m_previewPicture, [this](QPoint at) { showImageContextMenu(at); });
+}
+
+void CDezedoRavovadDlg::showSessionStrip(bool open)
+{
+    m_settings.sessionStrip = open ? 1 : 0;
+    m_actions.sessionStrip->setChecked(open);
+    if (!open) {
+        if (m_sessionStrip)
+            m_sessionStrip->hide();
+        return;
+    }
+    if (!m_sessionStrip) {
+        m_sessionStrip = new SessionStrip(m_images, this);
+        connect(m_sessionStrip, &SessionStrip::imageChosen, this, &CDezedoRavovadDlg::goToImage);
+        connect(m_sessionStrip, &SessionStrip::closed, this, [this] { showSessionStrip(false); });
+        // Its keys while it has the focus: stepping and closing it again.
+        m_sessionStrip->addActions({m_actions.previousImage, m_actions.nextImage, m_actions.sessionStrip});
+        // Below the main window, where it covers none of it.
+        m_sessionStrip->move(frameGeometry().bottomLeft() + QPoint(0, 1));
+    }
+    m_sessionStrip->show();
 }
 
 void CDezedoRavovadDlg::updateImageMenus()
