@@ -26,8 +26,9 @@ class ThumbnailCache : public QObject {
 public:
     // The room given to one thumbnail.
     static constexpr QSize kBox{120, 90};
-    // What the kept thumbnails may take in all.
-    static constexpr qint64 kBudgetBytes = 24LL * 1024 * 1024;
+    // What the kept thumbnails may take in all: under 30 MB, and room for a
+    // thousand of them (28 800 bytes each at three bytes a pixel).
+    static constexpr qint64 kBudgetBytes = 29'000'000;
     // Requests waiting beyond this many drop the oldest.
     static constexpr int kMaxWaiting = 48;
 
