@@ -44,6 +44,7 @@ struct Settings {
     uint32_t gridColour = 0x00FF00;  // 0x00BBGGRR: green
     uint32_t autoEdit = 0;
     uint32_t blankScreenWhenTakingPhoto = 0;
+    uint32_t sessionStrip = 0;  // non-zero: the "Session" window is open beside the main window
 
     bool operator==(const Settings &) const = default;
 };

@@ -154,6 +154,7 @@ bool SettingsStore::loadSettings(Settings &settings, SettingsControls &controls)
         readNumber(*store, QStringLiteral("GridColour"), settings.gridColour);
         readNumber(*store, QStringLiteral("AutoEdit"), settings.autoEdit);
         readNumber(*store, QStringLiteral("BlankScreenWhenTakingPhoto"), settings.blankScreenWhenTakingPhoto);
+        readNumber(*store, QStringLiteral("SessionStrip"), settings.sessionStrip);
         store->endGroup();
     }
     controls.setListPosition(List::Iso, toPosition(iso));
@@ -203,6 +204,7 @@ bool SettingsStore::saveSettings(const Settings &settings, const SettingsControl
     writeNumber(*store, QStringLiteral("GridColour"), settings.gridColour);
     writeNumber(*store, QStringLiteral("AutoEdit"), settings.autoEdit);
     writeNumber(*store, QStringLiteral("BlankScreenWhenTakingPhoto"), settings.blankScreenWhenTakingPhoto);
+    writeNumber(*store, QStringLiteral("SessionStrip"), settings.sessionStrip);
     store->endGroup();
     store->sync();
     return store->status() == QSettings::NoError;

@@ -137,9 +137,13 @@ void CPreferencesDlg::buildControls()
     buttons->button(QDialogButtonBox::Ok)->setObjectName(QStringLiteral("okButton"));
     buttons->button(QDialogButtonBox::Cancel)->setObjectName(QStringLiteral("cancelButton"));
 
+    m_sessionStripCheck = makeCheck(QStringLiteral("Show the &Session strip beside the main window"),
+                                    "sessionStripCheck", this);
+
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(mouseGroup);
     layout->addWidget(imageGroup);
+    layout->addWidget(m_sessionStripCheck);
     layout->addWidget(buttons);
 
     connect(buttons, &QDialogButtonBox::accepted, this, &CPreferencesDlg::accept);
@@ -174,6 +178,7 @@ void CPreferencesDlg::buildControls()
     onCheck(m_monthCheck, &Edited::monthSubDir);
     onCheck(m_dayCheck, &Edited::daySubDir);
     onCheck(m_flattenCheck, &Edited::flattenDate);
+    onCheck(m_sessionStripCheck, &Edited::sessionStrip);
 }
 
 void CPreferencesDlg::loadControls()
@@ -189,6 +194,7 @@ void CPreferencesDlg::loadControls()
     m_monthCheck->setChecked(isSet(m_edited.monthSubDir));
     m_dayCheck->setChecked(isSet(m_edited.daySubDir));
     m_flattenCheck->setChecked(isSet(m_edited.flattenDate));
+    m_sessionStripCheck->setChecked(isSet(m_edited.sessionStrip));
     m_loading = false;
     updateExample();
 }
@@ -231,7 +237,7 @@ void CPreferencesDlg::readSettings()
 {
     m_edited = Edited{m_settings.middleButtonAction, m_settings.rightButtonAction, m_settings.filenamePrefix,
                       m_settings.baseDirectory,      m_settings.yearSubDir,        m_settings.monthSubDir,
-                      m_settings.daySubDir,          m_settings.flattenDate};
+                      m_settings.daySubDir,          m_settings.flattenDate,       m_settings.sessionStrip};
 }
 
 void CPreferencesDlg::apply(Settings &settings) const
@@ -244,6 +250,7 @@ void CPreferencesDlg::apply(Settings &settings) const
     settings.monthSubDir = m_edited.monthSubDir;
     settings.daySubDir = m_edited.daySubDir;
     settings.flattenDate = m_edited.flattenDate;
+    settings.sessionStrip = m_edited.sessionStrip;
 }
 
 void CPreferencesDlg::accept()

@@ -61,6 +61,7 @@ private:
         uint32_t monthSubDir = 0;
         uint32_t daySubDir = 0;
         uint32_t flattenDate = 0;
+        uint32_t sessionStrip = 0;
     };
 
     void buildControls();
@@ -87,6 +88,7 @@ private:
     QCheckBox *m_dayCheck = nullptr;
     QCheckBox *m_flattenCheck = nullptr;
     QLineEdit *m_exampleEdit = nullptr;
+    QCheckBox *m_sessionStripCheck = nullptr;
 };
 
 #endif

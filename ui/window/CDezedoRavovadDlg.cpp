@@ -580,8 +580,8 @@ void CDezedoRavovadDlg::updateControls()
     state.modeText = m_panel->modeText();
     state.afModeText = m_panel->afMode->currentText();
     state.parameterSetCount = m_panel->parameterSet->count();
-    state.imageCount = static_cast<int>(m_imageList.size());
-    state.currentImage = m_currentImage;
+    state.imageCount = m_images.count();
+    state.currentImage = m_images.currentIndex();
     state.previewHoldsImage = m_previewHoldsImage;
     state.savedImageHeld = !m_heldJpeg.empty();
     state.orientation = static_cast<int>(m_settings.orientation);
@@ -702,6 +702,9 @@ bool CDezedoRavovadDlg::event(QEvent *event)
         handleCameraMessage(static_cast<CameraMessageEvent *>(event)->message());
         return true;
     }
+    // The strip left open in the last run comes back with the window.
+    if (type == QEvent::Show && m_settings.sessionStrip && !m_sessionStrip)
+        showSessionStrip(true);
     if (type == WM_UNBLANK_SCREEN) {
         showBlankScreen(false);
         return true;

@@ -13,6 +13,7 @@
 #include "CameraWindow.h"
 #include "ControlRules.h"
 #include "Histogram.h"
+#include "ImageList.h"
 #include "Settings.h"
 #include "SettingsControls.h"
 #include "SettingsLists.h"
@@ -44,6 +45,7 @@ class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
 class QStackedWidget;
+class SessionStrip;
 class SettingsPanel;
 class SettingsStore;
 class WindowCallEvent;
@@ -60,12 +62,6 @@ struct WindowServices {
     std::string ipcBlockName;                // empty: the user's own IPC block
     // How long "Register for Camera Events" waits for the service manager.
     std::chrono::milliseconds registrationTimeLimit = SystemctlManager::kTimeLimit;
-};
-
-// One image saved in this run.
-struct ImageEntry {
-    QString path;
-    int rotation = 0;
 };
 
 class CDezedoRavovadDlg : public QMainWindow, public CameraWindow, public SettingsControls {
@@ -129,8 +125,10 @@ public:
     bool isReleasePending() const { return m_busy || m_releaseLocked; }
     bool isCompactLayout() const { return m_compactLayout; }
     Settings &settings() { return m_settings; }
-    const std::vector<ImageEntry> &imageList() const { return m_imageList; }
-    int currentImage() const { return m_currentImage; }
+    const std::vector<ImageEntry> &imageList() const { return m_images.entries(); }
+    int currentImage() const { return m_images.currentIndex(); }
+    // The list the session strip and the IPC side follow.
+    ImageList &images() { return m_images; }
     const WindowActions &actions() const { return m_actions; }
     Camera *camera() const { return m_camera.get(); }
 
@@ -181,11 +179,15 @@ private:
     // Shows the image entry `index` of the list (rotation read from the file);
     // false when its file no longer loads (the old picture stays).
     bool showSavedImage(int index);
+    // Makes entry `index` current and shows it, as "<" and ">" do.
+    void goToImage(int index);
     // The File and Image menus are grayed afresh each time they open.
     void updateImageMenus();
     void showImageContextMenu(const QPoint &globalPosition);
     // Wires the image commands' actions, buttons, menus and context menu.
     void connectImageCommands();
+    // Opens or closes the "Session" window and remembers it in the settings.
+    void showSessionStrip(bool open);
     // After a file was saved and listed: the editor when AutoEdit is set.
     void imageSavedFollowUp(const QString &path);
     // Wires the "Time Lapse..." command.
@@ -277,8 +279,8 @@ private:
     Histogram m_histogram;
     QImage m_histogramChart;
     QString m_cameraInfoText;
-    std::vector<ImageEntry> m_imageList;
-    int m_currentImage = -1;
+    // The images saved in this run and the one on show.
+    ImageList m_images;
 
     // Read by the release thread while it names files.
     mutable std::mutex m_directoryMutex;
@@ -312,6 +314,7 @@ private:
     QLineEdit *m_freeSpaceText = nullptr;
     QStackedWidget *m_compactStack = nullptr;
     PreviewWindow *m_previewWindow = nullptr;
+    SessionStrip *m_sessionStrip = nullptr;  // made when first opened
     QPointer<ImageAttributesDialog> m_attributesDialog;
     // Open while a time-lapse sequence is set up or runs: it takes the errors.
     QPointer<CTimeLapseDlg> m_timeLapseDialog;

@@ -438,10 +438,9 @@ void CDezedoRavovadDlg::endOfRelease()
 void CDezedoRavovadDlg::onImageSavedNow(const QString &path)
 {
     if (path.isEmpty()) {
-        m_currentImage = -1;
+        m_images.setCurrentIndex(-1);
     } else {
-        m_imageList.push_back({path, static_cast<int>(m_settings.orientation)});
-        m_currentImage = static_cast<int>(m_imageList.size()) - 1;
+        m_images.append(path, static_cast<int>(m_settings.orientation));
         writeImageRotation(QFile::encodeName(path).toStdString(), static_cast<int32_t>(m_settings.orientation));
         imageSavedFollowUp(path);
     }
@@ -456,8 +455,8 @@ void CDezedoRavovadDlg::onNewJpeg(std::vector<uint8_t> bytes)
     m_heldRotation = static_cast<int>(m_settings.orientation);
     redecodeHeldJpeg();
 
-    if (m_currentImage >= 0 && m_currentImage < static_cast<int>(m_imageList.size()) && !m_comment->text().isEmpty()) {
-        const std::string path = QFile::encodeName(m_imageList[static_cast<size_t>(m_currentImage)].path).toStdString();
+    if (m_images.hasCurrent() && !m_comment->text().isEmpty()) {
+        const std::string path = QFile::encodeName(m_images.currentPath()).toStdString();
         writeImageComment(path, m_comment->text().toStdString());
         ImageInfo info(path);
         m_cameraInfoText = QString::fromStdString(cameraInfoText(info));
@@ -509,10 +508,10 @@ void CDezedoRavovadDlg::installPreview(const QImage &bitmap, const Histogram &hi
     showPreviewBitmap(bitmap, histogram);
 
     QString status = QStringLiteral("Photo not saved");
-    if (m_currentImage == -1) {
+    if (m_images.currentIndex() == -1) {
         notifyIpcImage(QString());
-    } else if (m_currentImage >= 0 && m_currentImage < static_cast<int>(m_imageList.size())) {
-        const QFileInfo file(m_imageList[static_cast<size_t>(m_currentImage)].path);
+    } else if (m_images.hasCurrent()) {
+        const QFileInfo file(m_images.currentPath());
         if (file.exists()) {
             status = QStringLiteral("Saved: ") + file.filePath() + QStringLiteral(" (")
                      + formatSize(static_cast<uint64_t>(file.size()) / 1024) + QStringLiteral(")");
@@ -536,9 +535,5 @@ void CDezedoRavovadDlg::redrawHistogram()
 
 void CDezedoRavovadDlg::updateTitle()
 {
-    if (m_currentImage >= 0 && m_currentImage < static_cast<int>(m_imageList.size()))
-        setWindowTitle(QStringLiteral("Quillomat - ") + m_imageList[static_cast<size_t>(m_currentImage)].path
-                       + QString::asprintf(" - [%d of %d]", m_currentImage + 1, static_cast<int>(m_imageList.size())));
-    else
-        setWindowTitle(QStringLiteral("Quillomat"));
+    setWindowTitle(m_images.title());
 }

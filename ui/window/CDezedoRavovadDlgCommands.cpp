@@ -166,8 +166,11 @@ void CDezedoRavovadDlg::onCameraSettings()
 
 void CDezedoRavovadDlg::onPreferences()
 {
+    const uint32_t sessionStrip = m_settings.sessionStrip;
     CPreferencesDlg dialog(m_settings, *m_prompts, m_services.today, this);
     dialog.exec();
+    if (m_settings.sessionStrip != sessionStrip)
+        showSessionStrip(m_settings.sessionStrip != 0);
     publishImageDirectorySettings();
     updateDiskSpace();
 }
@@ -220,10 +223,9 @@ void CDezedoRavovadDlg::onOrientation(int degrees)
     m_actions.portrait2->setChecked(degrees == 90);
     m_actions.inverted->setChecked(degrees == 180);
     m_actions.portrait1->setChecked(degrees == 270);
-    if (m_currentImage >= 0 && m_currentImage < static_cast<int>(m_imageList.size())) {
-        ImageEntry &entry = m_imageList[static_cast<size_t>(m_currentImage)];
-        writeImageRotation(QFile::encodeName(entry.path).toStdString(), degrees);
-        entry.rotation = degrees;
+    if (m_images.hasCurrent()) {
+        writeImageRotation(QFile::encodeName(m_images.currentPath()).toStdString(), degrees);
+        m_images.setCurrentRotation(degrees);
     }
     m_settings.orientation = static_cast<uint32_t>(degrees);
     // The picture on show turns too; a browsed one may have shown another rotation.

@@ -12,7 +12,6 @@
 #include "ImageAttributesDialog.h"
 #include "ImageComment.h"
 #include "ImageEditorSetupDlg.h"
-#include "ImageFileCommands.h"
 #include "ImageInfo.h"
 #include "ImageRotation.h"
 #include "InfoText.h"
@@ -22,6 +21,7 @@
 #include "Prompts.h"
 #include "RenameImageDlg.h"
 #include "RenameRules.h"
+#include "SessionStrip.h"
 #include "SettingsPanel.h"
 #include "WaitCursor.h"
 
@@ -176,6 +176,7 @@ void CDezedoRavovadDlg::connectImageCommands()
     connect(a.nextImage, &QAction::triggered, this, &CDezedoRavovadDlg::nextImage);
     connect(m_previousButton, &QPushButton::clicked, this, &CDezedoRavovadDlg::previousImage);
     connect(m_nextButton, &QPushButton::clicked, this, &CDezedoRavovadDlg::nextImage);
+    connect(a.sessionStrip, &QAction::triggered, this, &CDezedoRavovadDlg::showSessionStrip);
 
     auto *graying = new MenuGraying(
         this, {a.renameImage, a.editComment, a.editImage, a.viewImage, a.rotate, a.properties},
@@ -189,9 +190,30 @@ void CDezedoRavovadDlg::connectImageCommands()
     new RightReleaseWatcher(m_previewPicture, [this](QPoint at) { showImageContextMenu(at); });
 }
 
+void CDezedoRavovadDlg::showSessionStrip(bool open)
+{
+    m_settings.sessionStrip = open ? 1 : 0;
+    m_actions.sessionStrip->setChecked(open);
+    if (!open) {
+        if (m_sessionStrip)
+            m_sessionStrip->hide();
+        return;
+    }
+    if (!m_sessionStrip) {
+        m_sessionStrip = new SessionStrip(m_images, this);
+        connect(m_sessionStrip, &SessionStrip::imageChosen, this, &CDezedoRavovadDlg::goToImage);
+        connect(m_sessionStrip, &SessionStrip::closed, this, [this] { showSessionStrip(false); });
+        // Its keys while it has the focus: stepping and closing it again.
+        m_sessionStrip->addActions({m_actions.previousImage, m_actions.nextImage, m_actions.sessionStrip});
+        // Below the main window, where it covers none of it.
+        m_sessionStrip->move(frameGeometry().bottomLeft() + QPoint(0, 1));
+    }
+    m_sessionStrip->show();
+}
+
 void CDezedoRavovadDlg::updateImageMenus()
 {
-    const bool current = m_currentImage >= 0 && m_currentImage < static_cast<int>(m_imageList.size());
+    const bool current = m_images.hasCurrent();
     const bool held = !m_heldJpeg.empty();
     if (!current) {
         m_actions.renameImage->setEnabled(false);
@@ -207,7 +229,7 @@ void CDezedoRavovadDlg::updateImageMenus()
 
 void CDezedoRavovadDlg::showImageContextMenu(const QPoint &globalPosition)
 {
-    const bool current = m_currentImage >= 0 && m_currentImage < static_cast<int>(m_imageList.size());
+    const bool current = m_images.hasCurrent();
     const bool held = !m_heldJpeg.empty();
     auto *menu = new QMenu(this);
     menu->setObjectName(QStringLiteral("imageContextMenu"));
@@ -253,9 +275,9 @@ void CDezedoRavovadDlg::imageSavedFollowUp(const QString &)
 
 bool CDezedoRavovadDlg::showSavedImage(int index)
 {
-    if (index < 0 || index >= static_cast<int>(m_imageList.size()))
+    if (index < 0 || index >= m_images.count())
         return false;
-    const std::string path = localPath(m_imageList[static_cast<size_t>(index)].path);
+    const std::string path = localPath(m_images.entries()[static_cast<size_t>(index)].path);
     m_heldJpeg.clear();
     std::vector<uint8_t> bytes = loadImageJpeg(path);
     if (bytes.empty())
@@ -282,36 +304,24 @@ bool CDezedoRavovadDlg::showSavedImage(int index)
     return true;
 }
 
-void CDezedoRavovadDlg::previousImage()
+void CDezedoRavovadDlg::goToImage(int index)
 {
-    const int count = static_cast<int>(m_imageList.size());
-    if (count == 0)
-        return;
-    const bool current = m_currentImage >= 0 && m_currentImage < count;
-    if (count == 1 && current)
-        return;
-    int index = current ? m_currentImage - 1 : count - 1;
-    if (index < 0)
-        index = count - 1;
-    m_currentImage = index;
+    m_images.setCurrentIndex(index);
     showSavedImage(index);
     updateTitle();
     updateControls();
 }
 
+void CDezedoRavovadDlg::previousImage()
+{
+    if (const std::optional<int> index = m_images.previousIndex())
+        goToImage(*index);
+}
+
 void CDezedoRavovadDlg::nextImage()
 {
-    const int count = static_cast<int>(m_imageList.size());
-    if (count == 0)
-        return;
-    const bool current = m_currentImage >= 0 && m_currentImage < count;
-    int index = current ? m_currentImage + 1 : 0;
-    if (index >= count)
-        index = 0;
-    m_currentImage = index;
-    showSavedImage(index);
-    updateTitle();
-    updateControls();
+    if (const std::optional<int> index = m_images.nextIndex())
+        goToImage(*index);
 }
 
 void CDezedoRavovadDlg::clearImageDisplay()
@@ -330,7 +340,7 @@ void CDezedoRavovadDlg::clearImageDisplay()
     m_cameraInfoText.clear();
     if (m_attributesDialog)
         m_attributesDialog->setText(QString());
-    m_currentImage = -1;
+    m_images.setCurrentIndex(-1);
     // Nothing to look at: the compact layout goes back to the settings lists.
     if (m_compactLayout && m_compactStack->currentWidget() == m_previewPicture)
         onCompactToggle();
@@ -341,33 +351,17 @@ void CDezedoRavovadDlg::clearImageDisplay()
 // ---------------------------------------------------------------------------
 // Delete and rename
 
-namespace {
-
-// The index of the entry with `path`, preferring `expected`: the list may
-// have grown while a question was open.
-int entryIndex(const std::vector<ImageEntry> &list, int expected, const QString &path)
-{
-    if (expected >= 0 && expected < static_cast<int>(list.size()) && list[static_cast<size_t>(expected)].path == path)
-        return expected;
-    for (size_t i = 0; i < list.size(); ++i)
-        if (list[i].path == path)
-            return static_cast<int>(i);
-    return -1;
-}
-
-}  // namespace
-
 void CDezedoRavovadDlg::deleteImage()
 {
-    if (m_currentImage < 0 || m_currentImage >= static_cast<int>(m_imageList.size())) {
+    if (!m_images.hasCurrent()) {
         // An unsaved preview shot: only the display goes.
         if (m_previewHoldsImage)
             m_statusLine->setText(QStringLiteral("Image deleted"));
         clearImageDisplay();
         return;
     }
-    const int asked = m_currentImage;
-    const QString path = m_imageList[static_cast<size_t>(asked)].path;
+    const int asked = m_images.currentIndex();
+    const QString path = m_images.currentPath();
     if (!QFileInfo::exists(path)) {
         clearImageDisplay();
         return;
@@ -376,7 +370,7 @@ void CDezedoRavovadDlg::deleteImage()
                              QStringLiteral("Are you sure you wish to delete:\n") + path))
         return;
 
-    const DeleteImageResult result = deleteImageFiles(path, logMessage);
+    const DeleteImageResult result = m_images.deleteImage(path, asked, logMessage);
     if (!result.deleted) {
         m_prompts->message(this, Prompts::Icon::Error, QStringLiteral("Error"),
                            QStringLiteral("Error deleting file: ") + path);
@@ -386,26 +380,21 @@ void CDezedoRavovadDlg::deleteImage()
     m_statusLine->setText(QStringLiteral("Deleted ") + path);
     updateDiskSpace();
 
-    const int deleted = entryIndex(m_imageList, asked, path);
-    if (deleted >= 0)
-        m_imageList.erase(m_imageList.begin() + deleted);
-    if (m_imageList.empty()) {
+    // The list stands before the entry that moved into the deleted place:
+    // that one shows next; after the last one, the first.
+    if (m_images.count() == 0)
         clearImageDisplay();
-    } else {
-        // The entry that moved into the deleted place shows next; after the
-        // last one, the first.
-        m_currentImage = (deleted >= 0 ? deleted : asked) - 1;
+    else
         nextImage();
-    }
     updateControls();
 }
 
 void CDezedoRavovadDlg::renameImage()
 {
-    if (m_currentImage < 0 || m_currentImage >= static_cast<int>(m_imageList.size()))
+    if (!m_images.hasCurrent())
         return;
-    const int asked = m_currentImage;
-    const QString path = m_imageList[static_cast<size_t>(asked)].path;
+    const int asked = m_images.currentIndex();
+    const QString path = m_images.currentPath();
     const ImagePathParts parts = splitImagePath(path);
 
     CRenameImageDlg dialog(*m_prompts, parts.name(), this);
@@ -415,7 +404,7 @@ void CDezedoRavovadDlg::renameImage()
     if (newName.compare(parts.name(), Qt::CaseInsensitive) == 0)
         return;
 
-    const RenameImageResult result = renameImageFiles(path, newName);
+    const RenameImageResult result = m_images.renameImage(path, asked, newName);
     const auto refuse = [this](const QString &text) {
         m_prompts->message(this, Prompts::Icon::Error, Prompts::programCaption(), text);
     };
@@ -434,8 +423,6 @@ void CDezedoRavovadDlg::renameImage()
         break;
     }
     m_statusLine->setText(RenameTexts::renamedTo + result.newPath);
-    if (const int renamed = entryIndex(m_imageList, asked, path); renamed >= 0)
-        m_imageList[static_cast<size_t>(renamed)].path = result.newPath;
     updateTitle();
     if (result.outcome == RenameOutcome::ThmFailed)
         refuse(RenameTexts::failed);
@@ -446,9 +433,9 @@ void CDezedoRavovadDlg::renameImage()
 
 void CDezedoRavovadDlg::editComment()
 {
-    if (m_currentImage < 0 || m_currentImage >= static_cast<int>(m_imageList.size()))
+    if (!m_images.hasCurrent())
         return;
-    const QString path = m_imageList[static_cast<size_t>(m_currentImage)].path;
+    const QString path = m_images.currentPath();
     CEditCommentsDlg dialog(QString::fromStdString(readImageComment(localPath(path))), this);
     if (dialog.exec() != QDialog::Accepted)
         return;
@@ -458,8 +445,7 @@ void CDezedoRavovadDlg::editComment()
         return;
     }
     // The attributes are the current image's: a shot saved meanwhile keeps its own.
-    if (m_currentImage < 0 || m_currentImage >= static_cast<int>(m_imageList.size())
-        || m_imageList[static_cast<size_t>(m_currentImage)].path != path)
+    if (m_images.currentPath() != path)
         return;
     ImageInfo info(localPath(path));
     m_cameraInfoText = QString::fromStdString(cameraInfoText(info));
@@ -473,9 +459,9 @@ void CDezedoRavovadDlg::editComment()
 
 void CDezedoRavovadDlg::editImage()
 {
-    if (m_currentImage < 0 || m_currentImage >= static_cast<int>(m_imageList.size()))
+    if (!m_images.hasCurrent())
         return;
-    const QString path = m_imageList[static_cast<size_t>(m_currentImage)].path;
+    const QString path = m_images.currentPath();
     if (m_settings.shellOpenEditor) {
         // The desktop's program for the file's type; a failure is not reported.
         QDesktopServices::openUrl(QUrl::fromLocalFile(path));

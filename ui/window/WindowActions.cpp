@@ -59,6 +59,8 @@ void WindowActions::create(QWidget *w, QMenuBar *menuBar)
     portrait2 = checkable(makeAction(w, "Portrait &2", "portrait2Action", 32777));
     rotate = makeAction(w, "&Rotate", "rotateAction", 32787, QKeySequence(Qt::Key_F6));
     viewImage = makeAction(w, "&View Image", "viewImageAction", 32786, QKeySequence(Qt::Key_F7));
+    sessionStrip = checkable(makeAction(w, "Session Strip", "sessionStripAction", 32811,
+                                        QKeySequence(Qt::CTRL | Qt::Key_T)));
     displayGrid = checkable(makeAction(w, "Display &Grid", "displayGridAction", 32793, QKeySequence(Qt::CTRL | Qt::Key_G)));
     gridSettings = makeAction(w, "Grid &Settings...", "gridSettingsAction", 32794);
     editComment = makeAction(w, "&Edit Comment", "editCommentAction", 32790, QKeySequence(Qt::CTRL | Qt::Key_E));
@@ -98,6 +100,7 @@ void WindowActions::create(QWidget *w, QMenuBar *menuBar)
     imageMenu->addActions({landscape, inverted, portrait1, portrait2, rotate});
     imageMenu->addSeparator();
     imageMenu->addAction(viewImage);
+    imageMenu->addAction(sessionStrip);
     imageMenu->addSeparator();
     imageMenu->addActions({displayGrid, gridSettings});
     imageMenu->addSeparator();

@@ -37,6 +37,7 @@ struct WindowActions {
     QAction *portrait2 = nullptr;
     QAction *rotate = nullptr;
     QAction *viewImage = nullptr;
+    QAction *sessionStrip = nullptr;
     QAction *displayGrid = nullptr;
     QAction *gridSettings = nullptr;
     QAction *editComment = nullptr;
