@@ -82,6 +82,7 @@ void CDezedoRavovadDlg::connectCommands()
     connect(a.viewImage, &QAction::triggered, this, &CDezedoRavovadDlg::onViewImage);
     connect(a.displayGrid, &QAction::triggered, this, &CDezedoRavovadDlg::onDisplayGrid);
     connect(a.gridSettings, &QAction::triggered, this, &CDezedoRavovadDlg::onGridSettings);
+    connect(a.showClipping, &QAction::triggered, this, &CDezedoRavovadDlg::onShowClipping);
     connect(a.properties, &QAction::triggered, this, &CDezedoRavovadDlg::onProperties);
     connect(a.helpContents, &QAction::triggered, this, &CDezedoRavovadDlg::onHelpContents);
     connect(a.about, &QAction::triggered, this, &CDezedoRavovadDlg::onAbout);
@@ -166,9 +167,13 @@ void CDezedoRavovadDlg::onCameraSettings()
 
 void CDezedoRavovadDlg::onPreferences()
 {
+    const bool clipping = clippingShown();
     CPreferencesDlg dialog(m_settings, *m_prompts, m_services.today, this);
     dialog.exec();
     publishImageDirectorySettings();
+    applyAidSettings();
+    if (clippingShown() != clipping)
+        redecodeHeldJpeg();
     updateDiskSpace();
 }
 

@@ -39,6 +39,7 @@ struct WindowActions {
     QAction *viewImage = nullptr;
     QAction *displayGrid = nullptr;
     QAction *gridSettings = nullptr;
+    QAction *showClipping = nullptr;
     QAction *editComment = nullptr;
     QAction *editImage = nullptr;
     QAction *properties = nullptr;
