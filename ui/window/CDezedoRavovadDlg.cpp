@@ -709,8 +709,9 @@ void CDezedoRavovadDlg::showExceptionBox(const std::string &text, ModalReply rep
 bool CDezedoRavovadDlg::event(QEvent *event)
 {
     const int type = event->type();
-    if (type >= static_cast<int>(CameraMessage::WM_CAMERA_UI_CHANGED)
-        && type <= static_cast<int>(CameraMessage::WM_CAMERA_CARD_FULL)) {
+    if ((type >= static_cast<int>(CameraMessage::WM_CAMERA_UI_CHANGED)
+         && type <= static_cast<int>(CameraMessage::WM_CAMERA_CARD_FULL))
+        || type == static_cast<int>(CameraMessage::WM_DISPLAY_THUMBNAIL)) {
         handleCameraMessage(static_cast<CameraMessageEvent *>(event)->message());
         return true;
     }
