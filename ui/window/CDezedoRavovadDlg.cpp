@@ -1,7 +1,6 @@
 #include "CDezedoRavovadDlg.h"
 
 #include "CameraReturnWatch.h"
-
 #include "DiskSpace.h"
 #include "FormatSize.h"
 #include "HistogramChart.h"
