@@ -54,19 +54,6 @@ public:
     int shown = 0;
 };
 
-// The window, noting when the release thread hands it the full view.
-class TimedWindow : public CDezedoRavovadDlg {
-public:
-    using CDezedoRavovadDlg::CDezedoRavovadDlg;
-    void postMessage(PostedMessage message) override
-    {
-        if (message.message == CameraMessage::WM_DISPLAY_JPEG)
-            fullViewPosted.store(true);
-        CDezedoRavovadDlg::postMessage(std::move(message));
-    }
-    std::atomic<bool> fullViewPosted{false};
-};
-
 struct ReleaseClock {
     std::mutex mutex;
     Clock::time_point complete;
@@ -83,10 +70,11 @@ struct ReleaseClock {
     }
 };
 
-// Notes the first paint of a new pixmap, and the first once the full view was posted.
+// Notes the first paint of a new pixmap, and the first once the shot is
+// saved: the full view is installed right after its file is listed.
 class PaintWatch : public QObject {
 public:
-    PaintWatch(QLabel *picture, TimedWindow &window) : m_picture(picture), m_window(window)
+    PaintWatch(QLabel *picture, const CDezedoRavovadDlg &window) : m_picture(picture), m_window(window)
     {
         picture->installEventFilter(this);
     }
@@ -94,7 +82,7 @@ public:
     {
         m_key = m_picture->pixmap().cacheKey();
         m_first = m_full = false;
-        m_window.fullViewPosted.store(false);
+        m_savedBefore = m_window.imageList().size();
     }
     bool fullPainted() const { return m_full; }
     Clock::time_point firstAt() const { return m_firstAt; }
@@ -114,8 +102,7 @@ protected:
             m_first = true;
             m_firstAt = now;
         }
-        // The full view is installed on the user-interface thread after it was posted.
-        if (!m_full && m_window.fullViewPosted.load() && !m_window.isBusy()) {
+        if (!m_full && m_window.imageList().size() > m_savedBefore) {
             m_full = true;
             m_fullAt = now;
         }
@@ -124,7 +111,8 @@ protected:
 
 private:
     QLabel *m_picture;
-    TimedWindow &m_window;
+    const CDezedoRavovadDlg &m_window;
+    size_t m_savedBefore = 0;
     qint64 m_key = 0;
     bool m_first = false;
     bool m_full = false;
@@ -158,7 +146,7 @@ void BM_ReleaseCompleteToPicture(benchmark::State &state)
     services.settingsFile = settingsFile;
     services.connectPause = std::chrono::milliseconds(0);
     services.screenHeight = [] { return 1024; };
-    TimedWindow window(services);
+    CDezedoRavovadDlg window(services);
     window.show();
     QCoreApplication::processEvents();
     if (!window.camera()) {
