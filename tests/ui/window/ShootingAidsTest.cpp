@@ -14,6 +14,8 @@
 #include <QLabel>
 #include <QRegularExpression>
 
+#include <functional>
+
 namespace {
 
 // A camera of 2002 on USB 1.1 at a third of its pace: a Large/Fine JPEG takes seconds.
@@ -186,6 +188,53 @@ TEST_F(ShootingAidsTest, ACameraThatComesBackIsReconnectedWithTheRunsImages)
     QTest::keyClick(&window, Qt::Key_F8);
     ASSERT_TRUE(waitForShots(window, 2));
     EXPECT_TRUE(window.imageList().back().path.endsWith(QStringLiteral("IMG_0002.JPG")));
+}
+
+// A box that stays open as a desktop one does: its own event loop runs until
+// the condition holds (or a hang guard passes), and it notes whether the
+// condition was met while it was open.
+class LingeringBoxPrompts : public RecordingPrompts {
+public:
+    std::function<void()> whileOpen;
+    std::function<bool()> closeWhen;
+    bool metWhileOpen = false;
+
+    void message(QWidget *parent, Icon icon, const QString &caption, const QString &text) override
+    {
+        RecordingPrompts::message(parent, icon, caption, text);
+        if (!closeWhen)
+            return;
+        if (whileOpen)
+            whileOpen();
+        metWhileOpen = QTest::qWaitFor(closeWhen, 10000);
+        closeWhen = nullptr;
+    }
+};
+
+TEST_F(ShootingAidsTest, TheCameraIsReconnectedWhileTheShutdownBoxIsStillOpen)
+{
+    attachCamera("EOS D60", "mode=manual;tv=1/125;quality=small/normal");
+    LingeringBoxPrompts prompts;
+    WindowServices services;
+    services.prompts = &prompts;
+    services.settingsFile = m_settingsFile;
+    services.cameraConfig.settleTime = std::chrono::milliseconds(0);
+    services.connectPause = std::chrono::milliseconds(0);
+    services.screenHeight = [] { return 1024; };
+    services.screenWidth = [] { return 1280; };
+    m_window = std::make_unique<CDezedoRavovadDlg>(services);
+    m_window->show();
+    ASSERT_TRUE(m_window->isConnected());
+
+    CDezedoRavovadDlg &window = *m_window;
+    prompts.whileOpen = [] { simcam::runControlCommand("reconnect"); };
+    prompts.closeWhen = [&] { return window.isConnected(); };
+    ASSERT_EQ(camera("battery-cover"), "ok");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !prompts.shown.empty(); }, 10000));
+    EXPECT_EQ(prompts.shown.front().text, QStringLiteral("Camera battery cover opened"));
+    EXPECT_TRUE(prompts.metWhileOpen);
+    EXPECT_TRUE(window.isConnected());
+    EXPECT_EQ(prompts.shown.size(), 1u);
 }
 
 // Only a camera that went away by itself is looked for.
