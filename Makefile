@@ -4,7 +4,8 @@
 #   make asan   the whole test suite under AddressSanitizer + UndefinedBehaviorSanitizer
 #   make fuzz   run every fuzz target for FUZZ_SECONDS each (default 60) under ASan/UBSan
 #   make bench  build optimised and run the benchmarks
-#   make screenshot  the main window with the simulated camera, as docs/quillomat.png
+#   make screenshot  the main window with the simulated camera, as docs/quillomat.png,
+#               and an over-exposed shot with its clipping marks, as docs/clipping.png
 #   make deb    the Debian package, build-deb/quillomat_<version>_amd64.deb
 
 JOBS ?= $(shell nproc)
@@ -47,6 +48,7 @@ bench: deps
 
 screenshot: build
 	./scripts/screenshot docs/quillomat.png
+	SCREENSHOT_CAMERA="tv=1/90" SCREENSHOT_SETTINGS="ShowClipping=1" ./scripts/screenshot docs/clipping.png
 
 # Only what the package installs, optimised, without the tests; it installs
 # only the packages this build needs.

@@ -21,6 +21,8 @@ const char *cameraMessageName(CameraMessage message)
         return "WM_DISPLAY_JPEG";
     case CameraMessage::WM_CAMERA_CARD_FULL:
         return "WM_CAMERA_CARD_FULL";
+    case CameraMessage::WM_DISPLAY_THUMBNAIL:
+        return "WM_DISPLAY_THUMBNAIL";
     }
     return "unknown message";
 }

@@ -18,6 +18,9 @@ enum class CameraMessage : uint32_t {
     WM_DISPLAY_CAMERA_INFO = 2032,       // text: the long information text
     WM_DISPLAY_JPEG = 2033,              // bytes: a JPEG to show; wParam: its length
     WM_CAMERA_CARD_FULL = 2034,          // a release to the card was refused
+    // Only to a window that asks for it (CameraWindow::wantsThumbnails): the
+    // shot's thumbnail, for display until the full view has been transferred.
+    WM_DISPLAY_THUMBNAIL = 2036,         // bytes: the thumbnail JPEG; wParam: its length
 };
 
 struct PostedMessage {

@@ -56,6 +56,10 @@ public:
     // User-interface thread (before a release) and release thread (for each
     // file).
     virtual ImageDirectorySettings imageDirectorySettings() const = 0;
+
+    // True when the window shows a saved shot's thumbnail while its full view
+    // is still crossing the cable (WM_DISPLAY_THUMBNAIL). Release thread.
+    virtual bool wantsThumbnails() const { return false; }
 };
 
 #endif

@@ -327,6 +327,12 @@ void ReleaseThread::processEntry(const ImageEvent &entry, bool preview)
         }
         return;
     }
+    if (!preview && window.wantsThumbnails()) {
+        // Shown at once, before the file is written: the full view takes seconds on a slow cable.
+        const auto length = static_cast<uint32_t>(stream.data().size());
+        window.postMessage({CameraMessage::WM_DISPLAY_THUMBNAIL, length, {},
+                            std::vector<uint8_t>(stream.data().begin(), stream.data().end())});
+    }
     if (rawShot && !preview) {
         // The CRW follows into this folder, even when the day changes in between.
         const LocalDate date = m_camera.m_config.today();

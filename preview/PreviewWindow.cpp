@@ -1,5 +1,6 @@
 #include "PreviewWindow.h"
 
+#include "ClippingMarks.h"
 #include "PreviewDecoder.h"
 
 #include <QCloseEvent>
@@ -92,6 +93,8 @@ bool PreviewWindow::showImage(const unsigned char *data, std::size_t length, int
     const QSize previousPage(horizontalScrollBar()->pageStep(), verticalScrollBar()->pageStep());
     const QPoint previousPosition(horizontalScrollBar()->value(), verticalScrollBar()->value());
     m_image = decoded.convertToFormat(QImage::Format_RGB32);
+    if (m_clippingMarks)
+        markClipping(m_image);
     m_scrollSize = m_image.size();
     setWindowTitle(QStringLiteral("Image Preview (%1x%2)").arg(m_image.width()).arg(m_image.height()));
     placeScrollPositions(previousImage, previousPage, previousPosition);

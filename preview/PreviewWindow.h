@@ -37,6 +37,9 @@ public:
     // picture. If decoding fails, the image on show stays and false is returned.
     bool showImage(const unsigned char *data, std::size_t length, int rotation, QString &error);
 
+    // Marks clipped pixels (ClippingMarks) on the images shown from now on.
+    void setClippingMarks(bool on) { m_clippingMarks = on; }
+
     bool isPreviewVisible() const { return m_visible; }
     int rotation() const { return m_rotation; }
     // The size on show, after rotation (0 x 0 without an image).
@@ -77,6 +80,7 @@ private:
     int m_rotation = 0;
     bool m_scrollInitialised = false;
     bool m_visible = false;
+    bool m_clippingMarks = false;
     bool m_onTop = false;
     bool m_dragging = false;
     QCursor m_cursorBeforeDrag;

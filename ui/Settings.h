@@ -46,6 +46,15 @@ struct Settings {
     uint32_t blankScreenWhenTakingPhoto = 0;
     uint32_t sessionStrip = 0;  // non-zero: the "Session" window is open beside the main window
 
+    // Switches of the additions, on unless the user turned them off in
+    // Preferences: the camera's thumbnail on show while the full image
+    // transfers, reconnecting by itself when the camera comes back, and the
+    // "Show Clipping" command.
+    uint32_t thumbnailFirst = 1;
+    uint32_t autoReconnect = 1;
+    uint32_t clippingMarks = 1;
+    uint32_t showClipping = 0;  // "Show Clipping" checked
+
     bool operator==(const Settings &) const = default;
 };
 

@@ -155,6 +155,10 @@ bool SettingsStore::loadSettings(Settings &settings, SettingsControls &controls)
         readNumber(*store, QStringLiteral("AutoEdit"), settings.autoEdit);
         readNumber(*store, QStringLiteral("BlankScreenWhenTakingPhoto"), settings.blankScreenWhenTakingPhoto);
         readNumber(*store, QStringLiteral("SessionStrip"), settings.sessionStrip);
+        readNumber(*store, QStringLiteral("ThumbnailFirst"), settings.thumbnailFirst);
+        readNumber(*store, QStringLiteral("AutoReconnect"), settings.autoReconnect);
+        readNumber(*store, QStringLiteral("ClippingMarks"), settings.clippingMarks);
+        readNumber(*store, QStringLiteral("ShowClipping"), settings.showClipping);
         store->endGroup();
     }
     controls.setListPosition(List::Iso, toPosition(iso));
@@ -205,6 +209,10 @@ bool SettingsStore::saveSettings(const Settings &settings, const SettingsControl
     writeNumber(*store, QStringLiteral("AutoEdit"), settings.autoEdit);
     writeNumber(*store, QStringLiteral("BlankScreenWhenTakingPhoto"), settings.blankScreenWhenTakingPhoto);
     writeNumber(*store, QStringLiteral("SessionStrip"), settings.sessionStrip);
+    writeNumber(*store, QStringLiteral("ThumbnailFirst"), settings.thumbnailFirst);
+    writeNumber(*store, QStringLiteral("AutoReconnect"), settings.autoReconnect);
+    writeNumber(*store, QStringLiteral("ClippingMarks"), settings.clippingMarks);
+    writeNumber(*store, QStringLiteral("ShowClipping"), settings.showClipping);
     store->endGroup();
     store->sync();
     return store->status() == QSettings::NoError;

@@ -7,6 +7,7 @@
 #include "CameraWindow.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <functional>
@@ -61,6 +62,8 @@ public:
         if (!keepOpen)
             reply.close();
     }
+    bool wantsThumbnails() const override { return m_thumbnails.load(); }
+    void setWantsThumbnails(bool wanted) { m_thumbnails.store(wanted); }
     ImageDirectorySettings imageDirectorySettings() const override
     {
         std::lock_guard lock(m_mutex);
@@ -159,6 +162,7 @@ private:
     ImageDirectorySettings m_settings;
     bool m_keepBoxesOpen = false;
     std::vector<ModalReply> m_openBoxes;
+    std::atomic<bool> m_thumbnails{false};
 };
 
 #endif

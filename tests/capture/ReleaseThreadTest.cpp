@@ -265,6 +265,64 @@ TEST_F(ReleaseThreadTest, PreviewSavesNothingAndPutsTheUsersParametersBack)
     EXPECT_GT(lock - calls.rbegin(), unlock - calls.rbegin());
 }
 
+// A window that shows thumbnails first gets a saved shot's thumbnail before
+// anything else of the shot; a preview or a card-only shot sends none.
+TEST_F(ReleaseThreadTest, AWindowThatWantsThumbnailsGetsASavedShotsThumbnailFirst)
+{
+    struct Case {
+        const char *name;
+        uint8_t imageType;
+        bool preview;
+        StoreMode store;
+        std::vector<std::string> calls;
+    };
+    const Case cases[] = {
+        {"jpeg", PS_IMAGE_FORMAT_JPEG, false, StoreMode::PcOnly,
+         {"WM_DISPLAY_THUMBNAIL", "onImageSaved", "WM_DISPLAY_SHOT_INFO", "WM_DISPLAY_CAMERA_INFO",
+          "WM_DISPLAY_JPEG", "WM_CAMERA_RELEASE_COMPLETE"}},
+        {"raw", PS_IMAGE_FORMAT_RAW, false, StoreMode::PcAndCard,
+         {"WM_DISPLAY_THUMBNAIL", "WM_DISPLAY_SHOT_INFO", "WM_DISPLAY_CAMERA_INFO", "onImageSaved",
+          "WM_DISPLAY_JPEG", "WM_CAMERA_RELEASE_COMPLETE"}},
+        {"preview", PS_IMAGE_FORMAT_JPEG, true, StoreMode::PcOnly,
+         {"onImageSaved", "WM_DISPLAY_SHOT_INFO", "WM_DISPLAY_CAMERA_INFO", "WM_DISPLAY_JPEG",
+          "WM_CAMERA_RELEASE_COMPLETE"}},
+        {"card only", PS_IMAGE_FORMAT_JPEG, false, StoreMode::CardOnly,
+         {"WM_DISPLAY_JPEG", "setStatusText", "WM_CAMERA_RELEASE_COMPLETE"}},
+    };
+    m_window.setWantsThumbnails(true);
+    uint32_t id = 0;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        ++id;
+        m_window.clear();
+        setImageType(c.imageType);
+        auto camera = connectAndReadParams();
+        camera->setStoreMode(c.store);
+        const auto thumbnail = fakeJpeg(static_cast<uint8_t>(0x30 + id));
+        const auto fullView = c.imageType == PS_IMAGE_FORMAT_RAW ? fakeCrw(fakeJpeg(0x22, 20000)) : fakeJpeg(0x42, 50000);
+        scriptShot(id, thumbnail, fullView);
+        if (c.preview) {
+            camera->setPreview(true);
+            camera->release();
+        }
+        if (c.store == StoreMode::CardOnly) {
+            fireReleaseEvent(PS_RELEASE_EVENT_RELEASE_START);
+            fireImage(PS_EVENT_THUMBNAIL_ON_RELEASE, id);
+            fireReleaseEvent(PS_RELEASE_EVENT_RELEASE_COMPLETE);
+        } else {
+            fireShot(id, c.imageType);
+        }
+        waitForReleaseComplete();
+        EXPECT_EQ(shotCalls(m_window.names()), c.calls);
+        const auto early = m_window.callsNamed("WM_DISPLAY_THUMBNAIL");
+        if (!early.empty()) {
+            EXPECT_EQ(early[0].message.bytes, thumbnail);
+            EXPECT_EQ(early[0].message.wParam, thumbnail.size());
+        }
+        camera.reset();
+    }
+}
+
 TEST_F(ReleaseThreadTest, CardOnlyShowsTheThumbnailAndTheShotsRemaining)
 {
     setImageType(PS_IMAGE_FORMAT_JPEG);

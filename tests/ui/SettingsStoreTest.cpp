@@ -133,6 +133,11 @@ TEST_F(SettingsStoreTest, FirstRunGivesEveryDefault)
     EXPECT_EQ(settings.shellOpenEditor, 1u);
     EXPECT_EQ(settings.numHorzGridDivisions, 3u);
     EXPECT_EQ(settings.gridColour, 65280u);
+    // The shooting aids are on until turned off; the clipping marks wait for "Show Clipping".
+    EXPECT_EQ(settings.thumbnailFirst, 1u);
+    EXPECT_EQ(settings.autoReconnect, 1u);
+    EXPECT_EQ(settings.clippingMarks, 1u);
+    EXPECT_EQ(settings.showClipping, 0u);
 
     const std::map<List, int> positions{{List::ShutterSpeed, 0}, {List::Aperture, 0}, {List::MeteringMode, 0},
                                         {List::DriveMode, 0},    {List::Iso, 0},      {List::Quality, 2},
@@ -172,6 +177,10 @@ TEST_F(SettingsStoreTest, SavedSettingsComeBackOnNextLoad)
     saved.numHorzGridDivisions = 4;
     saved.numVertGridDivisions = 5;
     saved.gridColour = 0x0000FF;
+    saved.thumbnailFirst = 0;
+    saved.autoReconnect = 8;
+    saved.clippingMarks = 0;
+    saved.showClipping = 11;
     RecordingControls before;
     before.positions = {{List::Iso, 3},          {List::Quality, 0},          {List::WhiteBalance, 5},
                         {List::ExposureCompensation, 12}, {List::FlashCompensation, 1}, {List::Store, 2}};
@@ -187,6 +196,27 @@ TEST_F(SettingsStoreTest, SavedSettingsComeBackOnNextLoad)
     for (const auto &[list, position] : before.positions)
         EXPECT_EQ(after.positions[list], position) << nameOf(list);
     EXPECT_EQ(after.checks, before.checks);
+}
+
+TEST_F(SettingsStoreTest, TheShootingAidsHaveKeysOfTheirOwn)
+{
+    const struct {
+        const char *key;
+        uint32_t Settings::*field;
+    } keys[] = {{"ThumbnailFirst", &Settings::thumbnailFirst},
+                {"AutoReconnect", &Settings::autoReconnect},
+                {"ClippingMarks", &Settings::clippingMarks},
+                {"ShowClipping", &Settings::showClipping}};
+    for (const auto &k : keys) {
+        storeRaw({{QString::fromLatin1(k.key), QStringLiteral("5")}});
+        Settings loaded;
+        RecordingControls controls;
+        ASSERT_TRUE(store().loadSettings(loaded, controls));
+        EXPECT_EQ(loaded.*k.field, 5u) << k.key;
+        loaded.*k.field = 0;
+        EXPECT_TRUE(store().saveSettings(loaded, controls));
+        EXPECT_EQ(readRaw(QString::fromLatin1(k.key)), QStringLiteral("0")) << k.key;
+    }
 }
 
 TEST_F(SettingsStoreTest, LoadSetsControlsInReadOrderWithIsoLast)

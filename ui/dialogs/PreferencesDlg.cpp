@@ -132,6 +132,19 @@ void CPreferencesDlg::buildControls()
     imageLayout->addWidget(m_exampleEdit, 7, 0, 1, 3);
     imageLayout->setColumnStretch(0, 1);
 
+    auto *aidsGroup = new QGroupBox(QStringLiteral("While shooting"), this);
+    aidsGroup->setObjectName(QStringLiteral("aidsGroup"));
+    m_thumbnailFirstCheck = makeCheck(QStringLiteral("Show the camera's &thumbnail while the image transfers"),
+                                      "thumbnailFirstCheck", aidsGroup);
+    m_autoReconnectCheck = makeCheck(QStringLiteral("Re&connect by itself when the camera comes back"),
+                                     "autoReconnectCheck", aidsGroup);
+    m_clippingMarksCheck = makeCheck(QStringLiteral("Offer clipping mar&ks (Image menu, Show Clipping)"),
+                                     "clippingMarksCheck", aidsGroup);
+    auto *aidsLayout = new QVBoxLayout(aidsGroup);
+    aidsLayout->addWidget(m_thumbnailFirstCheck);
+    aidsLayout->addWidget(m_autoReconnectCheck);
+    aidsLayout->addWidget(m_clippingMarksCheck);
+
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     buttons->setObjectName(QStringLiteral("buttonBox"));
     buttons->button(QDialogButtonBox::Ok)->setObjectName(QStringLiteral("okButton"));
@@ -143,6 +156,7 @@ void CPreferencesDlg::buildControls()
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(mouseGroup);
     layout->addWidget(imageGroup);
+    layout->addWidget(aidsGroup);
     layout->addWidget(m_sessionStripCheck);
     layout->addWidget(buttons);
 
@@ -179,6 +193,9 @@ void CPreferencesDlg::buildControls()
     onCheck(m_dayCheck, &Edited::daySubDir);
     onCheck(m_flattenCheck, &Edited::flattenDate);
     onCheck(m_sessionStripCheck, &Edited::sessionStrip);
+    onCheck(m_thumbnailFirstCheck, &Edited::thumbnailFirst);
+    onCheck(m_autoReconnectCheck, &Edited::autoReconnect);
+    onCheck(m_clippingMarksCheck, &Edited::clippingMarks);
 }
 
 void CPreferencesDlg::loadControls()
@@ -195,6 +212,9 @@ void CPreferencesDlg::loadControls()
     m_dayCheck->setChecked(isSet(m_edited.daySubDir));
     m_flattenCheck->setChecked(isSet(m_edited.flattenDate));
     m_sessionStripCheck->setChecked(isSet(m_edited.sessionStrip));
+    m_thumbnailFirstCheck->setChecked(isSet(m_edited.thumbnailFirst));
+    m_autoReconnectCheck->setChecked(isSet(m_edited.autoReconnect));
+    m_clippingMarksCheck->setChecked(isSet(m_edited.clippingMarks));
     m_loading = false;
     updateExample();
 }
@@ -237,7 +257,8 @@ void CPreferencesDlg::readSettings()
 {
     m_edited = Edited{m_settings.middleButtonAction, m_settings.rightButtonAction, m_settings.filenamePrefix,
                       m_settings.baseDirectory,      m_settings.yearSubDir,        m_settings.monthSubDir,
-                      m_settings.daySubDir,          m_settings.flattenDate,       m_settings.sessionStrip};
+                      m_settings.daySubDir,          m_settings.flattenDate,       m_settings.thumbnailFirst,
+                      m_settings.autoReconnect,      m_settings.clippingMarks, m_settings.sessionStrip};
 }
 
 void CPreferencesDlg::apply(Settings &settings) const
@@ -251,6 +272,9 @@ void CPreferencesDlg::apply(Settings &settings) const
     settings.daySubDir = m_edited.daySubDir;
     settings.flattenDate = m_edited.flattenDate;
     settings.sessionStrip = m_edited.sessionStrip;
+    settings.thumbnailFirst = m_edited.thumbnailFirst;
+    settings.autoReconnect = m_edited.autoReconnect;
+    settings.clippingMarks = m_edited.clippingMarks;
 }
 
 void CPreferencesDlg::accept()

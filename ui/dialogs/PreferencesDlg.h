@@ -1,5 +1,6 @@
-// "Quillomat Preferences": where images are saved, what they are called, and
-// what the middle and right mouse buttons do.
+// "Quillomat Preferences": where images are saved, what they are called,
+// what the middle and right mouse buttons do, and which of the shooting aids
+// (thumbnail first, reconnecting, clipping marks) are on.
 //
 // While it is open the dialog works on its own copy of the settings it edits,
 // so that the example name can follow every keystroke; OK writes them all
@@ -61,6 +62,9 @@ private:
         uint32_t monthSubDir = 0;
         uint32_t daySubDir = 0;
         uint32_t flattenDate = 0;
+        uint32_t thumbnailFirst = 0;
+        uint32_t autoReconnect = 0;
+        uint32_t clippingMarks = 0;
         uint32_t sessionStrip = 0;
     };
 
@@ -87,6 +91,9 @@ private:
     QCheckBox *m_monthCheck = nullptr;
     QCheckBox *m_dayCheck = nullptr;
     QCheckBox *m_flattenCheck = nullptr;
+    QCheckBox *m_thumbnailFirstCheck = nullptr;
+    QCheckBox *m_autoReconnectCheck = nullptr;
+    QCheckBox *m_clippingMarksCheck = nullptr;
     QLineEdit *m_exampleEdit = nullptr;
     QCheckBox *m_sessionStripCheck = nullptr;
 };

@@ -1,5 +1,6 @@
 #include "CDezedoRavovadDlg.h"
 
+#include "CameraReturnWatch.h"
 #include "DiskSpace.h"
 #include "FormatSize.h"
 #include "HistogramChart.h"
@@ -89,6 +90,7 @@ CDezedoRavovadDlg::CDezedoRavovadDlg(WindowServices services, QWidget *parent)
                                                 : std::make_unique<SettingsStore>(m_services.settingsFile);
     m_previewWindow = new PreviewWindow(this);
     m_previewWindow->setObjectName(QStringLiteral("previewWindow"));
+    m_returnWatch = std::make_unique<CameraReturnWatch>([this] { onCameraBack(); });
     // A held key gives one command, also where the platform misses its repeats.
     new KeyRepeatFilter(this);
 
@@ -112,6 +114,7 @@ CDezedoRavovadDlg::~CDezedoRavovadDlg()
         m_store->saveSettings(m_settings, *this);
     showBlankScreen(false);
     m_camera.reset();
+    m_returnWatch.reset();
 }
 
 // ---------------------------------------------------------------------------
@@ -153,6 +156,9 @@ void CDezedoRavovadDlg::createWidgets()
     m_histogramPicture->setObjectName(QStringLiteral("histogramPicture"));
     m_histogramPicture->setProperty("controlId", 1044);
     m_histogramPicture->setFixedSize(kHistogramChartWidth, kHistogramChartHeight);
+    m_clippingText = new QLabel;
+    m_clippingText->setObjectName(QStringLiteral("clippingText"));
+    m_clippingText->hide();
     m_red = histogramBox("Red", "histogramRedCheck", nullptr);
     m_green = histogramBox("Green", "histogramGreenCheck", nullptr);
     m_blue = histogramBox("Blue", "histogramBlueCheck", nullptr);
@@ -214,6 +220,7 @@ void CDezedoRavovadDlg::arrangeNormal()
     for (QCheckBox *box : {m_red, m_green, m_blue, m_intensity})
         boxes->addWidget(box);
     histogramColumn->addLayout(boxes);
+    histogramColumn->addWidget(m_clippingText);
     histogramColumn->addStretch();
     lower->addLayout(histogramColumn);
 
@@ -294,6 +301,7 @@ void CDezedoRavovadDlg::arrangeCompact(const QSize &screen)
     auto *boxes = new QVBoxLayout;
     for (QCheckBox *box : {m_red, m_green, m_blue, m_intensity})
         boxes->addWidget(box);
+    boxes->addWidget(m_clippingText);
     histogramRow->addLayout(boxes);
     histogramRow->addStretch();
     grid->addLayout(histogramRow, 1, 1, Qt::AlignTop);
@@ -343,6 +351,7 @@ void CDezedoRavovadDlg::initialise()
     m_panel->fillStartupLists();
     m_store->loadSettings(m_settings, *this);
     publishImageDirectorySettings();
+    applyAidSettings();
     m_statusLine->setText(QStringLiteral("Not connected to camera"));
     m_busy = false;
     m_previewPicture->setPixmap(whitePreview(m_previewPicture->size()));
@@ -445,6 +454,8 @@ bool CDezedoRavovadDlg::ensureConnected()
 
 bool CDezedoRavovadDlg::toggleConnection()
 {
+    // The user's own Connect or Disconnect ends any looking for the camera.
+    m_returnWatch->stop();
     if (m_camera) {
         if (m_camera->hasImagesToSave()) {
             // Their transfer can take long: the window keeps showing it.
@@ -697,8 +708,9 @@ void CDezedoRavovadDlg::showExceptionBox(const std::string &text, ModalReply rep
 bool CDezedoRavovadDlg::event(QEvent *event)
 {
     const int type = event->type();
-    if (type >= static_cast<int>(CameraMessage::WM_CAMERA_UI_CHANGED)
-        && type <= static_cast<int>(CameraMessage::WM_CAMERA_CARD_FULL)) {
+    if ((type >= static_cast<int>(CameraMessage::WM_CAMERA_UI_CHANGED)
+         && type <= static_cast<int>(CameraMessage::WM_CAMERA_CARD_FULL))
+        || type == static_cast<int>(CameraMessage::WM_DISPLAY_THUMBNAIL)) {
         handleCameraMessage(static_cast<CameraMessageEvent *>(event)->message());
         return true;
     }

@@ -24,6 +24,7 @@
 #include <QMainWindow>
 #include <QPointer>
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -32,6 +33,7 @@
 #include <vector>
 
 class CTimeLapseDlg;
+class CameraReturnWatch;
 class ImageAttributesDialog;
 class PreviewWindow;
 class Prompts;
@@ -80,6 +82,7 @@ public:
     void endReleaseInUi(const std::string &first, const std::string &second, const std::string &error) override;
     void showExceptionBox(const std::string &text, ModalReply reply) override;
     ImageDirectorySettings imageDirectorySettings() const override;
+    bool wantsThumbnails() const override { return m_thumbnailsWanted.load(); }
 
     // SettingsControls: the lists and check boxes that hold settings.
     int listPosition(List list) const override;
@@ -124,6 +127,9 @@ public:
     // start (a self-timer can take seconds): no other release may start.
     bool isReleasePending() const { return m_busy || m_releaseLocked; }
     bool isCompactLayout() const { return m_compactLayout; }
+    // Looking for a camera that went away by itself, to reconnect it.
+    bool isWatchingForCamera() const;
+    const CameraReturnWatch &returnWatch() const { return *m_returnWatch; }
     Settings &settings() { return m_settings; }
     const std::vector<ImageEntry> &imageList() const { return m_images.entries(); }
     int currentImage() const { return m_images.currentIndex(); }
@@ -165,9 +171,22 @@ private:
     void endOfRelease();
     void onNewJpeg(std::vector<uint8_t> bytes);
     void installPreview(const QImage &bitmap, const Histogram &histogram);
-    // The drawing part of installPreview: grid, picture, histogram, the
-    // compact layout's switch and the "Image Preview" window.
+    // The drawing part of installPreview: paintPreview and the "Image
+    // Preview" window.
     void showPreviewBitmap(const QImage &bitmap, const Histogram &histogram);
+    // Clipping marks, grid, picture, histogram and the compact layout's switch.
+    void paintPreview(const QImage &bitmap, const Histogram &histogram);
+
+    // Shooting aids (CDezedoRavovadDlgAids.cpp).
+    // The switches of Preferences take effect.
+    void applyAidSettings();
+    bool clippingShown() const;
+    void onShowClipping();
+    // A saved shot's thumbnail on show until its full view arrives.
+    void onThumbnail(const std::vector<uint8_t> &bytes);
+    // A release ended while its thumbnail stood in for the full view.
+    void endProvisionalPicture(bool setStatus);
+    void onCameraBack();
     void onImageSavedNow(const QString &path);
     void redrawHistogram();
     // The focus stays on `remembered` while it is enabled and shown, else it
@@ -276,6 +295,11 @@ private:
     int m_heldRotation = 0;
     QImage m_previewBitmap;
     bool m_previewHoldsImage = false;
+    // The picture on show is a thumbnail whose full view has not arrived.
+    bool m_provisionalOnShow = false;
+    // Read by the release thread for each thumbnail.
+    std::atomic<bool> m_thumbnailsWanted{false};
+    std::unique_ptr<CameraReturnWatch> m_returnWatch;
     Histogram m_histogram;
     QImage m_histogramChart;
     QString m_cameraInfoText;
@@ -299,6 +323,7 @@ private:
     QPushButton *m_previewButton = nullptr;
     QLabel *m_previewPicture = nullptr;
     QLabel *m_histogramPicture = nullptr;
+    QLabel *m_clippingText = nullptr;
     QCheckBox *m_red = nullptr;
     QCheckBox *m_green = nullptr;
     QCheckBox *m_blue = nullptr;

@@ -4,6 +4,8 @@
 #include "CDezedoRavovadDlg.h"
 
 #include "BulbMode.h"
+#include "CameraReturnWatch.h"
+#include "ClippingMarks.h"
 #include "FormatSize.h"
 #include "GridOverlay.h"
 #include "HistogramChart.h"
@@ -344,6 +346,9 @@ void CDezedoRavovadDlg::handleCameraMessage(PostedMessage &message)
     case CameraMessage::WM_CAMERA_CARD_FULL:
         onCardFull();
         break;
+    case CameraMessage::WM_DISPLAY_THUMBNAIL:
+        onThumbnail(message.bytes);
+        break;
     }
 }
 
@@ -351,6 +356,7 @@ void CDezedoRavovadDlg::onReleaseStart()
 {
     if (m_settings.blankScreenWhenTakingPhoto)
         showBlankScreen(true);
+    m_provisionalOnShow = false;
     QWidget *focus = focusWidget();
     const QWidget *shooting[] = {m_previewButton, m_releaseButton, m_panel->sizeQuality, m_panel->flashCompensation,
                                  m_panel->iso, m_panel->whiteBalance, m_panel->av, m_panel->tv,
@@ -383,6 +389,7 @@ void CDezedoRavovadDlg::onReleaseComplete()
     // A shot released from the PC that brought no picture: the lens could not
     // focus, unless the camera went away, which its own message tells.
     const bool cameraGone = m_camera && m_camera->isCameraGone();
+    endProvisionalPicture(true);
     if (releaseEnded() && !m_photoArrived && !cameraGone)
         showErrorNow(QStringLiteral("The camera was unable to take a photo. The most likely\n"
                                     "cause for this is the AF being unable to focus properly."));
@@ -392,6 +399,7 @@ void CDezedoRavovadDlg::onReleaseComplete()
 
 void CDezedoRavovadDlg::onCardFull()
 {
+    endProvisionalPicture(false);
     releaseEnded();
     updateControls();
     endOfRelease();
@@ -402,6 +410,7 @@ void CDezedoRavovadDlg::onCameraShutdown(uint32_t reason)
 {
     showBlankScreen(false);
     const QString cameraError = QStringLiteral("Camera error, please turn camera off and try again");
+    endProvisionalPicture(false);
     m_statusLine->setText(cameraError);
     std::vector<std::string> unsaved;
     if (m_camera)
@@ -417,6 +426,9 @@ void CDezedoRavovadDlg::onCameraShutdown(uint32_t reason)
     case 13: text = QStringLiteral("USB connection to camera lost"); break;
     default: break;
     }
+    // Looking starts before the box, which may stay open while the camera comes back.
+    if (m_settings.autoReconnect != 0 && CameraReturnWatch::isComeBackReason(reason))
+        m_returnWatch->start();
     // What was lost is said even for a reason that has no text of its own.
     showErrorWithUnsaved(text, unsaved);
 }
@@ -451,6 +463,7 @@ void CDezedoRavovadDlg::onNewJpeg(std::vector<uint8_t> bytes)
 {
     WaitCursor wait;
     m_photoArrived = true;
+    m_provisionalOnShow = false;
     m_heldJpeg = std::move(bytes);
     m_heldRotation = static_cast<int>(m_settings.orientation);
     redecodeHeldJpeg();
@@ -467,7 +480,23 @@ void CDezedoRavovadDlg::onNewJpeg(std::vector<uint8_t> bytes)
 
 void CDezedoRavovadDlg::showPreviewBitmap(const QImage &bitmap, const Histogram &histogram)
 {
+    paintPreview(bitmap, histogram);
+    if (m_previewWindow->isPreviewVisible()) {
+        QString error;
+        m_previewWindow->showImage(m_heldJpeg.data(), m_heldJpeg.size(), m_heldRotation, error);
+    }
+}
+
+void CDezedoRavovadDlg::paintPreview(const QImage &bitmap, const Histogram &histogram)
+{
     m_previewBitmap = bitmap;
+    // Marked before the grid, whose lines are no part of the picture.
+    if (clippingShown()) {
+        m_clippingText->setText(clippingText(markClipping(m_previewBitmap)));
+        m_clippingText->show();
+    } else {
+        m_clippingText->hide();
+    }
     if (m_settings.displayGrid) {
         GridSettings grid;
         grid.displayGrid = true;
@@ -495,10 +524,6 @@ void CDezedoRavovadDlg::showPreviewBitmap(const QImage &bitmap, const Histogram 
     redrawHistogram();
     if (m_compactLayout)
         showCompactPage(true);
-    if (m_previewWindow->isPreviewVisible()) {
-        QString error;
-        m_previewWindow->showImage(m_heldJpeg.data(), m_heldJpeg.size(), m_heldRotation, error);
-    }
 }
 
 void CDezedoRavovadDlg::installPreview(const QImage &bitmap, const Histogram &histogram)

@@ -82,6 +82,7 @@ void CDezedoRavovadDlg::connectCommands()
     connect(a.viewImage, &QAction::triggered, this, &CDezedoRavovadDlg::onViewImage);
     connect(a.displayGrid, &QAction::triggered, this, &CDezedoRavovadDlg::onDisplayGrid);
     connect(a.gridSettings, &QAction::triggered, this, &CDezedoRavovadDlg::onGridSettings);
+    connect(a.showClipping, &QAction::triggered, this, &CDezedoRavovadDlg::onShowClipping);
     connect(a.properties, &QAction::triggered, this, &CDezedoRavovadDlg::onProperties);
     connect(a.helpContents, &QAction::triggered, this, &CDezedoRavovadDlg::onHelpContents);
     connect(a.about, &QAction::triggered, this, &CDezedoRavovadDlg::onAbout);
@@ -167,11 +168,15 @@ void CDezedoRavovadDlg::onCameraSettings()
 void CDezedoRavovadDlg::onPreferences()
 {
     const uint32_t sessionStrip = m_settings.sessionStrip;
+    const bool clipping = clippingShown();
     CPreferencesDlg dialog(m_settings, *m_prompts, m_services.today, this);
     dialog.exec();
     if (m_settings.sessionStrip != sessionStrip)
         showSessionStrip(m_settings.sessionStrip != 0);
     publishImageDirectorySettings();
+    applyAidSettings();
+    if (clippingShown() != clipping)
+        redecodeHeldJpeg();
     updateDiskSpace();
 }
 

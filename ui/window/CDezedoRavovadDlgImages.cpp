@@ -336,6 +336,7 @@ void CDezedoRavovadDlg::clearImageDisplay()
     }
     m_histogram.clear();
     redrawHistogram();
+    m_clippingText->hide();
     m_imageInfo->clear();
     m_cameraInfoText.clear();
     if (m_attributesDialog)

@@ -63,6 +63,8 @@ void WindowActions::create(QWidget *w, QMenuBar *menuBar)
                                         QKeySequence(Qt::CTRL | Qt::Key_T)));
     displayGrid = checkable(makeAction(w, "Display &Grid", "displayGridAction", 32793, QKeySequence(Qt::CTRL | Qt::Key_G)));
     gridSettings = makeAction(w, "Grid &Settings...", "gridSettingsAction", 32794);
+    showClipping = checkable(makeAction(w, "Show &Clipping", "showClippingAction", 32796,
+                                        QKeySequence(Qt::CTRL | Qt::Key_H)));
     editComment = makeAction(w, "&Edit Comment", "editCommentAction", 32790, QKeySequence(Qt::CTRL | Qt::Key_E));
     editImage = makeAction(w, "E&dit Image", "editImageAction", 32791, QKeySequence(Qt::Key_F3));
     properties = makeAction(w, "&Properties", "propertiesAction", 32779);
@@ -102,7 +104,7 @@ void WindowActions::create(QWidget *w, QMenuBar *menuBar)
     imageMenu->addAction(viewImage);
     imageMenu->addAction(sessionStrip);
     imageMenu->addSeparator();
-    imageMenu->addActions({displayGrid, gridSettings});
+    imageMenu->addActions({displayGrid, gridSettings, showClipping});
     imageMenu->addSeparator();
     imageMenu->addActions({editComment, editImage, properties});
 

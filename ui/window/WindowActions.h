@@ -40,6 +40,7 @@ struct WindowActions {
     QAction *sessionStrip = nullptr;
     QAction *displayGrid = nullptr;
     QAction *gridSettings = nullptr;
+    QAction *showClipping = nullptr;
     QAction *editComment = nullptr;
     QAction *editImage = nullptr;
     QAction *properties = nullptr;

@@ -100,6 +100,7 @@ TEST_F(HelpPageTest, NamesEveryMenuCommandWithItsKey)
         {"View Image", "F7"},
         {"Display Grid", "Ctrl+G"},
         {"Grid Settings...", ""},
+        {"Show Clipping", "Ctrl+H"},
         {"Edit Comment", "Ctrl+E"},
         {"Edit Image", "F3"},
         {"Properties", ""},

@@ -71,6 +71,34 @@ TEST_F(PreferencesDlgTest, TitleAndControlsShowTheSettings)
     EXPECT_TRUE(find<QLineEdit>("exampleEdit")->isReadOnly());
 }
 
+// Each shooting aid's box shows its own setting and OK writes only that one.
+TEST_F(PreferencesDlgTest, EachShootingAidHasItsOwnBox)
+{
+    const struct {
+        const char *box;
+        uint32_t Settings::*field;
+    } aids[] = {{"thumbnailFirstCheck", &Settings::thumbnailFirst},
+                {"autoReconnectCheck", &Settings::autoReconnect},
+                {"clippingMarksCheck", &Settings::clippingMarks}};
+    for (const auto &aid : aids) {
+        m_settings = Settings{};
+        open();
+        for (const auto &other : aids)
+            EXPECT_TRUE(find<QCheckBox>(other.box)->isChecked()) << other.box << " is on by default";
+        find<QCheckBox>(aid.box)->click();
+        clickOk();
+        for (const auto &other : aids)
+            EXPECT_EQ(m_settings.*other.field, other.field == aid.field ? 0u : 1u) << aid.box << " " << other.box;
+
+        // Off in the settings shows unticked; Cancel after ticking it keeps it off.
+        open();
+        EXPECT_FALSE(find<QCheckBox>(aid.box)->isChecked()) << aid.box;
+        find<QCheckBox>(aid.box)->click();
+        clickCancel();
+        EXPECT_EQ(m_settings.*aid.field, 0u) << aid.box;
+    }
+}
+
 TEST_F(PreferencesDlgTest, BothButtonListsOfferTheFiveActions)
 {
     open();
