@@ -88,10 +88,14 @@ QUILLOMAT_RUNTIME_EXPORT psResult PSUGetDevicePort(uint16_t portType, uint32_t, 
         diagnose(failure.text);
         return setupError(psERR_DEVICE_NOT_FOUND);
     }
+    // Said when the camera goes, not at every lookup while it stays away.
+    static std::atomic<bool> lastFound{true};
     if (!found) {
-        diagnose("no camera found on USB");
+        if (lastFound.exchange(false))
+            diagnose("no camera found on USB");
         return setupError(psERR_DEVICE_NOT_FOUND);
     }
+    lastFound = true;
     if (found->port.size() >= sizeof port->portName || found->model.size() >= sizeof port->portData) {
         diagnose("camera port or model name too long: " + found->port + " " + found->model);
         return setupError(psERR_DEVICE_NOT_FOUND);

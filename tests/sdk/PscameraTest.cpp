@@ -56,6 +56,7 @@ TEST_F(psCameraConnectionTest, ConnectsStepByStepAndIdentifiesTheModel)
         "PSULoadDriver 0 1",
         "openDevice 3",
         "getDeviceProperty 7 4",
+        "getDeviceProperty 16 4",   // the fields the runtime reaches
         "getDeviceProperty 9 " + n(40 * 4 + 656),
         "getDeviceInfo",
         "PSUGetInstalledCameraModelsEx2",

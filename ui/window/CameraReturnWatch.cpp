@@ -1,14 +1,21 @@
 #include "CameraReturnWatch.h"
 
+#include "psError.h"
 #include "psLLAPI.h"
+#include "psRuntime.h"
 
 bool CameraReturnWatch::cameraPortPresent()
 {
-    for (const uint16_t portType : {uint16_t{PS_PORT_TYPE_USB}, uint16_t{PS_PORT_TYPE_SERIAL}}) {
-        psPortDescrip port{};
-        // No window: the lookup must never ask the user anything.
-        if (PSUGetDevicePort(portType, 0, nullptr, &port, 0, 1) == 0)
-            return true;
+    try {
+        const psRuntimeCalls &runtime = psRuntime();
+        for (const uint16_t portType : {uint16_t{PS_PORT_TYPE_USB}, uint16_t{PS_PORT_TYPE_SERIAL}}) {
+            psPortDescrip port{};
+            // No window: the lookup must never ask the user anything.
+            if (runtime.getDevicePort(portType, 0, nullptr, &port, 0, 1) == 0)
+                return true;
+        }
+    } catch (const psCException &) {
+        // No runtime to ask: no camera either.
     }
     return false;
 }
