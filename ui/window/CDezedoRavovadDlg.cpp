@@ -599,6 +599,8 @@ void CDezedoRavovadDlg::updateControls()
     state.displayGrid = m_settings.displayGrid != 0;
     state.blankScreenWhenTakingPhoto = m_settings.blankScreenWhenTakingPhoto != 0;
     state.modelName = m_modelName;
+    if (m_camera)
+        state.reachableFields = m_camera->reachableFields();
     const ControlStates c = controlStates(state);
 
     m_previewButton->setEnabled(c.preview);

@@ -106,6 +106,7 @@ void CDezedoRavovadDlg::refreshCameraSettings()
         m_panel->setModeText(modeText(params.bytes));
         m_panel->showReleaseParams(params, m_isD60 ? CameraModelKind::D60 : CameraModelKind::D30);
         m_panel->setLensText(lensText(params.bytes));
+        m_panel->markUnreachable(m_camera->reachableFields());
     } catch (...) {
         // The lists keep what they showed; the next refresh tries again.
     }
@@ -119,7 +120,7 @@ void CDezedoRavovadDlg::fillParameterSets()
     if (!m_camera)
         return;
     QComboBox *list = m_panel->parameterSet;
-    if (m_isD60) {
+    if (m_isD60 || (m_camera->reachableFields() & PS_FIELD_PARAMETER_SET) == 0) {
         SettingsPanel::fill(list, {{QStringLiteral("N/A"), std::nullopt}});
         list->setEnabled(false);
         return;

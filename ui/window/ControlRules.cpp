@@ -41,6 +41,22 @@ ControlStates controlStates(const WindowState &state)
         c.previousNext = state.imageCount > 0 && !onlyCurrent;
     }
 
+    // What the camera's runtime cannot reach stays disabled whatever the mode.
+    const auto reaches = [&state](uint32_t field) { return (state.reachableFields & field) != 0; };
+    c.tv = c.tv && reaches(PS_FIELD_TV);
+    c.av = c.av && reaches(PS_FIELD_AV);
+    c.iso = c.iso && reaches(PS_FIELD_ISO);
+    c.sizeQuality = c.sizeQuality && reaches(PS_FIELD_SIZE_QUALITY);
+    c.whiteBalance = c.whiteBalance && reaches(PS_FIELD_WHITE_BALANCE);
+    c.meteringMode = c.meteringMode && reaches(PS_FIELD_METERING_MODE);
+    c.driveMode = c.driveMode && reaches(PS_FIELD_DRIVE_MODE);
+    c.flashCompensation = c.flashCompensation && reaches(PS_FIELD_FLASH_COMPENSATION);
+    c.exposureCompensation = c.exposureCompensation && reaches(PS_FIELD_EXPOSURE_COMPENSATION);
+    c.afPoint = c.afPoint && reaches(PS_FIELD_AF_POINT);
+    c.afMode = c.afMode && reaches(PS_FIELD_AF_MODE);
+    c.parameterSet = c.parameterSet && reaches(PS_FIELD_PARAMETER_SET);
+    c.cameraBeep = c.cameraBeep && reaches(PS_FIELD_BEEP);
+
     c.deleteImage = state.previewHoldsImage;
     c.connectReadsDisconnect = state.connected;
     c.cameraSettings = !state.busy;

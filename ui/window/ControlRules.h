@@ -4,6 +4,8 @@
 #ifndef QUILLOMAT_UI_WINDOW_CONTROLRULES_H
 #define QUILLOMAT_UI_WINDOW_CONTROLRULES_H
 
+#include "psLLAPI.h"
+
 #include <QString>
 
 struct WindowState {
@@ -20,6 +22,7 @@ struct WindowState {
     bool displayGrid = false;
     bool blankScreenWhenTakingPhoto = false;
     QString modelName;            // of the connected camera
+    uint32_t reachableFields = PS_FIELD_ALL;  // release-parameter fields the runtime reaches
 };
 
 struct ControlStates {

@@ -180,26 +180,74 @@ std::optional<uint32_t> SettingsPanel::selectedValue(const QComboBox *list)
     return data.toUInt();
 }
 
+namespace {
+
+constexpr uint16_t kUnknownWord = PS_FIELD_VALUE_UNKNOWN | (PS_FIELD_VALUE_UNKNOWN << 8);
+const QString kUnknownText = QStringLiteral("Unknown");
+const QString kUnreachableText = QStringLiteral("N/A");
+
+// A value the runtime could not read selects nothing and says so, instead of
+// leaving an earlier value on show.
+bool showUnknown(QComboBox *list, bool unknown)
+{
+    if (!unknown)
+        return false;
+    const QSignalBlocker quiet(list);
+    list->setPlaceholderText(kUnknownText);
+    list->setCurrentIndex(-1);
+    return true;
+}
+
+} // namespace
+
 void SettingsPanel::showReleaseParams(const ReleaseParams &params, CameraModelKind model)
 {
     const auto &b = params.bytes;
-    selectByValue(tv, word(params, 30));
-    selectByValue(av, word(params, 28));
-    selectByValue(iso, word(params, 26));
+    if (!showUnknown(tv, word(params, 30) == kUnknownWord))
+        selectByValue(tv, word(params, 30));
+    if (!showUnknown(av, word(params, 28) == kUnknownWord))
+        selectByValue(av, word(params, 28));
+    if (!showUnknown(iso, word(params, 26) == kUnknownWord))
+        selectByValue(iso, word(params, 26));
     selectByValue(whiteBalance, b[16]);
     selectByValue(meteringMode, b[12]);
     selectByValue(driveMode, b[10]);
     selectByValue(flashCompensation, static_cast<uint8_t>(b[33] - 24));
-    selectByValue(exposureCompensation, b[32]);
+    if (!showUnknown(exposureCompensation, b[32] == PS_FIELD_VALUE_UNKNOWN))
+        selectByValue(exposureCompensation, b[32]);
     selectByValue(afPoint, word(params, 14));
-    selectByValue(afMode, b[18]);
+    if (!showUnknown(afMode, b[18] == PS_FIELD_VALUE_UNKNOWN))
+        selectByValue(afMode, b[18]);
     selectByValue(parameterSet, word(params, 24) & 0x7u);
-    {
+    if (!showUnknown(sizeQuality, b[ReleaseParams::kQuality] == PS_FIELD_VALUE_UNKNOWN)) {
         const QSignalBlocker quiet(sizeQuality);
         sizeQuality->setCurrentIndex(sizeQualityPosition(model, b[ReleaseParams::kQuality], b[ReleaseParams::kImageSize]));
     }
     const QSignalBlocker quiet(cameraBeep);
     cameraBeep->setChecked(b[7] != 0);
+}
+
+void SettingsPanel::markUnreachable(uint32_t reachable)
+{
+    const std::pair<QComboBox *, uint32_t> lists[] = {
+        {tv, PS_FIELD_TV},
+        {av, PS_FIELD_AV},
+        {iso, PS_FIELD_ISO},
+        {sizeQuality, PS_FIELD_SIZE_QUALITY},
+        {whiteBalance, PS_FIELD_WHITE_BALANCE},
+        {meteringMode, PS_FIELD_METERING_MODE},
+        {driveMode, PS_FIELD_DRIVE_MODE},
+        {flashCompensation, PS_FIELD_FLASH_COMPENSATION},
+        {exposureCompensation, PS_FIELD_EXPOSURE_COMPENSATION},
+        {afPoint, PS_FIELD_AF_POINT},
+        {afMode, PS_FIELD_AF_MODE},
+        {parameterSet, PS_FIELD_PARAMETER_SET},
+    };
+    for (const auto &[list, field] : lists)
+        if ((reachable & field) == 0)
+            fill(list, {{kUnreachableText, std::nullopt}});
+    if ((reachable & PS_FIELD_LENS) == 0)
+        m_lens->setText(QStringLiteral("Lens: ") + kUnreachableText);
 }
 
 void SettingsPanel::setModeText(const QString &text) { m_mode->setText(text); }

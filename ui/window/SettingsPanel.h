@@ -37,6 +37,9 @@ public:
 
     // Shows what the block holds; a value with no entry leaves the list as it was.
     void showReleaseParams(const ReleaseParams &params, CameraModelKind model);
+    // Every list of a field the camera's runtime cannot reach holds only
+    // "N/A" (the lens text too); the window keeps those lists disabled.
+    void markUnreachable(uint32_t reachableFields);
     void setModeText(const QString &text);
     void setLensText(const QString &text);
     void setCustomText(const QString &text);

@@ -1,0 +1,133 @@
+// The real window with the USB camera runtime, as a photographer with a D60
+// on the cable sees it: Debian's libgphoto2 and canon driver, the served
+// simulated camera behind our port library.
+#include "../simcam/usb/ServedCameraFixture.h"
+#include "CDezedoRavovadDlg.h"
+#include "RecordingPrompts.h"
+#include "psRuntime.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cstdlib>
+
+namespace {
+
+QStringList entries(const QComboBox *list)
+{
+    QStringList texts;
+    for (int i = 0; i < list->count(); ++i)
+        texts << list->itemText(i);
+    return texts;
+}
+
+class UsbWindow : public ServedCameraTest {
+protected:
+    void SetUp() override
+    {
+        ServedCameraTest::SetUp();
+        setenv(kCameraRuntimeVariable, kCameraRuntimeUsb, 1);
+        setenv("IOLIBS", QUILLOMAT_IOLIBS_DIR, 1);
+        setenv("CAMLIBS", QUILLOMAT_CAMLIBS_DIR, 1);
+        setenv("XDG_RUNTIME_DIR", (m_dir / "run").c_str(), 1);
+        m_settingsFile = QString::fromStdString((m_dir / "settings.conf").string());
+        m_images = QString::fromStdString((m_dir / "images").string());
+        QSettings settings(m_settingsFile, QSettings::NativeFormat);
+        settings.beginGroup(QStringLiteral("100"));
+        settings.setValue(QStringLiteral("BaseDirectory"), m_images);
+        settings.setValue(QStringLiteral("YearSubDir"), 0u);
+        settings.setValue(QStringLiteral("MonthSubDir"), 0u);
+        settings.setValue(QStringLiteral("DaySubDir"), 0u);
+    }
+
+    void TearDown() override
+    {
+        m_window.reset();
+        ServedCameraTest::TearDown();
+    }
+
+    CDezedoRavovadDlg &open()
+    {
+        WindowServices services;
+        services.prompts = &m_prompts;
+        services.settingsFile = m_settingsFile;
+        services.connectPause = std::chrono::milliseconds(0);
+        m_window = std::make_unique<CDezedoRavovadDlg>(services);
+        m_window->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(m_window.get()));
+        return *m_window;
+    }
+
+    template <typename T = QWidget>
+    T *find(const char *name)
+    {
+        T *widget = m_window->findChild<T *>(QString::fromLatin1(name));
+        EXPECT_NE(widget, nullptr) << name;
+        return widget;
+    }
+
+    QString status() { return find<QLineEdit>("statusLine")->text(); }
+    std::vector<std::string> saved() const
+    {
+        std::vector<std::string> names;
+        const fs::path folder = m_images.toStdString();
+        if (fs::exists(folder))
+            for (const auto &entry : fs::directory_iterator(folder))
+                names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    QString m_settingsFile;
+    QString m_images;
+    RecordingPrompts m_prompts;
+    std::unique_ptr<CDezedoRavovadDlg> m_window;
+};
+
+TEST_F(UsbWindow, ConnectsShowsWhatTheRuntimeCannotReachAndShoots)
+{
+    serve("model=EOS D60;timing=none;mode=manual;tv=1/125;av=8;iso=200;quality=large/fine");
+    CDezedoRavovadDlg &window = open();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window.isConnected(); }, 20000)) << status().toStdString();
+
+    for (const char *name : {"whiteBalanceList", "meteringModeList", "driveModeList", "afPointList",
+                             "flashCompensationList", "parameterSetList"}) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(entries(find<QComboBox>(name)), QStringList{QStringLiteral("N/A")});
+        EXPECT_FALSE(find<QComboBox>(name)->isEnabled());
+    }
+    QComboBox *tv = find<QComboBox>("tvList");
+    EXPECT_TRUE(tv->isEnabled());
+    EXPECT_EQ(tv->currentText(), QStringLiteral("1/125"));
+    // The camera's 0 EV has no code in the driver's table: shown as unknown, not as a value.
+    EXPECT_EQ(find<QComboBox>("exposureCompensationList")->currentIndex(), -1);
+
+    const int faster = tv->findText(QStringLiteral("1/250"));
+    ASSERT_GE(faster, 0);
+    tv->setCurrentIndex(faster);
+    emit tv->activated(faster);
+    EXPECT_EQ(tv->currentText(), QStringLiteral("1/250"));
+
+    QTest::keyClick(&window, Qt::Key_F8);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return status().startsWith(QStringLiteral("Saved: ")); }, 30000))
+        << status().toStdString();
+    EXPECT_EQ(saved(), std::vector<std::string>{"IMG_0001.JPG"});
+    const CommandRun exposure = run("exiftool -s3 -ExposureTime '" + m_images.toStdString() + "/IMG_0001.JPG'");
+    EXPECT_EQ(exposure.output, "1/250\n");
+
+    // The cable pulled: the window says so and stays usable.
+    ASSERT_EQ(simcam("unplug").status, 0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window.isConnected(); }, 20000));
+    EXPECT_TRUE(QTest::qWaitFor([&] {
+        for (const QString &text : m_prompts.messageTexts())
+            if (text.contains(QStringLiteral("USB connection to camera lost")))
+                return true;
+        return false;
+    }, 5000));
+}
+
+} // namespace
