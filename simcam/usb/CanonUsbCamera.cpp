@@ -564,8 +564,18 @@ CanonUsbCamera::Reply CanonUsbCamera::remoteControl(const Command &command, uint
     reply.data.assign(*replyLength - kFixedDataOffset, 0);
     put32(reply.data, 0, subcommand);
     switch (subcommand) {
-    case kControlInit:
-        return failed(m_camera->releaseControl(m_device, PS_RC_ENTER, 0, nullptr, 0, nullptr), kStatusNoCaptureMode);
+    case kControlInit: {
+        if (const psResult entered = m_camera->releaseControl(m_device, PS_RC_ENTER, 0, nullptr, 0, nullptr))
+            return failed(entered, kStatusNoCaptureMode);
+        // Until the host sets a transfer mode, the camera's own shots go to its card.
+        const uint8_t toCard[4] = {PS_TRANSFER_TO_CARD, 0, 0, 0};
+        {
+            std::lock_guard lock(m_mutex);
+            m_transferMode = kModeToCard;
+        }
+        return failed(m_camera->releaseControl(m_device, PS_RC_SET_TRANSFER_FLAGS, sizeof toCard, toCard, 0, nullptr),
+                      kStatusNoCaptureMode);
+    }
     case kControlExit:
         return failed(m_camera->releaseControl(m_device, PS_RC_LEAVE, 0, nullptr, 0, nullptr), kStatusBadParameters);
     case kControlGetParams: {

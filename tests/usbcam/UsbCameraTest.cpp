@@ -208,6 +208,20 @@ TEST_F(UsbCamera, ReleasesToThePcAndCardInEachFormat)
     }
 }
 
+TEST_F(UsbCamera, AShotFromTheCameraButtonJustBeforeAReleaseIsNotLost)
+{
+    serve("model=EOS D60;timing=none;quality=large/fine");
+    connect(StoreMode::PcAndCard);
+    ASSERT_EQ(simcam("shutter").status, 0);
+    ASSERT_TRUE(m_camera->setUILock());
+    m_camera->release();
+    ASSERT_TRUE(m_window.waitUntil([](const std::vector<WindowCall> &calls) {
+        return std::count_if(calls.begin(), calls.end(), [](const WindowCall &c) { return c.name == "onImageSaved"; }) >= 2;
+    })) << m_debug.text();
+    m_camera->resetUILock();
+    EXPECT_EQ(filesIn(saved()), (std::vector<std::string>{"IMG_0001.JPG", "IMG_0002.JPG"}));
+}
+
 TEST_F(UsbCamera, ACablePulledDuringATransferEndsTheSessionWithoutAPartialFile)
 {
     serve("model=EOS D60;timing=none;quality=raw;transfer=usb1");
