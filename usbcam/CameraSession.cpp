@@ -205,8 +205,15 @@ psResult CameraSession::open(const DetectedCamera &detected)
                 }
                 readBlock(config);
                 // What is on the card now was there before us: never announced.
-                for (const CardFile &file : m_camera->listCard())
-                    m_delivered.insert(key(file));
+                // A camera without a card has nothing to list.
+                try {
+                    for (const CardFile &file : m_camera->listCard())
+                        m_delivered.insert(key(file));
+                } catch (const GphotoFailure &failure) {
+                    if (vanished(failure.code))
+                        throw;
+                    diagnose("the card could not be listed: " + failure.text);
+                }
                 diagnose("connected to " + model + " on " + detected.port);
             } catch (const GphotoFailure &failure) {
                 diagnose(failure.text);

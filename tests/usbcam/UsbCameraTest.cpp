@@ -222,6 +222,24 @@ TEST_F(UsbCamera, AShotFromTheCameraButtonJustBeforeAReleaseIsNotLost)
     EXPECT_EQ(filesIn(saved()), (std::vector<std::string>{"IMG_0001.JPG", "IMG_0002.JPG"}));
 }
 
+TEST_F(UsbCamera, NoCardAndAFullCardAreToldApartBeforeTheShutter)
+{
+    for (const char *card : {"none", "0"}) {
+        SCOPED_TRACE(card);
+        serve(std::string("model=EOS D60;timing=none;card=") + card);
+        connect(StoreMode::PcAndCard);
+        ASSERT_TRUE(m_camera->setUILock());
+        m_camera->release();
+        ASSERT_TRUE(m_window.waitForCount("WM_CAMERA_CARD_FULL", 1));
+        m_camera->resetUILock();
+        EXPECT_TRUE(filesIn(saved()).empty());
+        EXPECT_EQ(m_window.count("WM_CAMERA_RELEASE_COMPLETE"), 0u);
+        m_camera.reset();
+        stop();
+        m_window.clear();
+    }
+}
+
 TEST_F(UsbCamera, ACablePulledDuringATransferEndsTheSessionWithoutAPartialFile)
 {
     serve("model=EOS D60;timing=none;quality=raw;transfer=usb1");
