@@ -7,6 +7,7 @@
 #include "psRuntime.h"
 
 #include <QComboBox>
+#include <QProcess>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSettings>
@@ -50,9 +51,11 @@ protected:
         ServedCameraTest::TearDown();
     }
 
-    CDezedoRavovadDlg &open()
+    CDezedoRavovadDlg &open(const std::string &ipcBlock = {})
     {
         WindowServices services;
+        if (!ipcBlock.empty())
+            services.ipcBlockName = ipcBlock;
         services.prompts = &m_prompts;
         services.settingsFile = m_settingsFile;
         services.connectPause = std::chrono::milliseconds(0);
@@ -128,6 +131,26 @@ TEST_F(UsbWindow, ConnectsShowsWhatTheRuntimeCannotReachAndShoots)
                 return true;
         return false;
     }, 5000));
+}
+
+TEST_F(UsbWindow, AnotherProgramReleasesThroughTheChannel)
+{
+    serve("model=EOS D60;timing=none;mode=manual;tv=1/125;quality=small/fine");
+    const std::string block = "/quillomat-usb-test-" + std::to_string(getpid());
+    CDezedoRavovadDlg &window = open(block);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window.isConnected(); }, 20000)) << status().toStdString();
+
+    QProcess ipc;
+    ipc.setProgram(QStringLiteral(QUILLOMAT_IPC_TOOL));
+    ipc.setArguments({QStringLiteral("--block"), QString::fromStdString(block), QStringLiteral("release")});
+    ipc.start();
+    ASSERT_TRUE(ipc.waitForStarted());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ipc.state() == QProcess::NotRunning; }, 30000));
+    const QString expected = QStringLiteral("3 release started\n4 photo taken: ") + m_images +
+                             QStringLiteral("/IMG_0001.JPG\n");
+    EXPECT_EQ(QString::fromUtf8(ipc.readAllStandardOutput()), expected)
+        << ipc.readAllStandardError().toStdString();
+    EXPECT_EQ(ipc.exitCode(), 0);
 }
 
 } // namespace
