@@ -27,6 +27,9 @@ constexpr auto kCaptureTimeout = 90s;
 constexpr auto kTransferBaseTimeout = 30s;
 constexpr uint64_t kSlowestBytesPerSecond = 100 * 1024;
 constexpr int kEventWaitMs = 200;
+// The camera powers itself off after a minute or more without a request; a
+// light one this often keeps a tethered session alive.
+constexpr auto kKeepAwakeInterval = 20s;
 constexpr uint32_t kStreamChunk = 64 * 1024;
 
 constexpr psResult driverError(uint32_t code) { return psMakeError(psCOMPONENT_LLSDK, code); }
@@ -168,6 +171,7 @@ psResult CameraSession::call(const std::function<void()> &job, std::chrono::mill
                     result = kDisconnected;
                 else
                     job();
+                m_lastRequest = std::chrono::steady_clock::now();
             } catch (const GphotoFailure &failure) {
                 result = failureWord(failure);
             } catch (const std::bad_alloc &) {
@@ -254,6 +258,10 @@ bool CameraSession::idle()
     if (!m_camera || m_gone)
         return false;
     try {
+        if (std::chrono::steady_clock::now() - m_lastRequest >= kKeepAwakeInterval) {
+            readBlock(m_camera->config());
+            m_lastRequest = std::chrono::steady_clock::now();
+        }
         const CameraEvent event = m_camera->waitForEvent(kEventWaitMs);
         m_lastIdleFailure.clear();
         if (event.kind == CameraEventKind::FileAdded) {

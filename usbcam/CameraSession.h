@@ -73,6 +73,7 @@ private:
     std::unique_ptr<GphotoCamera> m_camera;
     std::set<std::string> m_delivered;       // "folder/name" of every file known or delivered
     std::string m_lastIdleFailure;
+    std::chrono::steady_clock::time_point m_lastRequest = std::chrono::steady_clock::now();
 
     std::mutex m_mutex;                      // the state below, shared with callers
     psDeviceInfo m_info{};
