@@ -450,11 +450,13 @@ void CameraSession::deliverNewFiles(const std::vector<CardFile> &card)
             if (thm != thumbnails.end()) {
                 shot.thumbnailFile = *thm->second;
                 thumbnailName = thm->second->name;
-                shot.thumbnail = m_camera->download(shot.thumbnailFile, false, {});
+                const Download thm = m_camera->download(shot.thumbnailFile, false, {});
+                shot.thumbnail.assign(thm.data, thm.data + thm.size);
                 m_delivered.insert(key(shot.thumbnailFile));
             }
         } else if (flags & PS_TRANSFER_THUMBNAIL_TO_PC) {
-            shot.thumbnail = m_camera->download(*image, true, {});
+            const Download preview = m_camera->download(*image, true, {});
+            shot.thumbnail.assign(preview.data, preview.data + preview.size);
         }
         m_delivered.insert(key(*image));
 
@@ -493,10 +495,10 @@ psResult CameraSession::releasedImage(uint32_t kind, uint32_t sequence, pslStrea
             return kInvalidParameter;
         shot = found->second;
     }
-    auto send = [stream](const std::vector<uint8_t> &data) -> psResult {
-        for (size_t sent = 0; sent < data.size();) {
-            const uint32_t chunk = static_cast<uint32_t>(std::min<size_t>(kStreamChunk, data.size() - sent));
-            if (const psResult status = stream->ops->write(stream, data.data() + sent, chunk))
+    auto send = [stream](const uint8_t *data, size_t size) -> psResult {
+        for (size_t sent = 0; sent < size;) {
+            const uint32_t chunk = static_cast<uint32_t>(std::min<size_t>(kStreamChunk, size - sent));
+            if (const psResult status = stream->ops->write(stream, data + sent, chunk))
                 return status;
             sent += chunk;
         }
@@ -505,7 +507,7 @@ psResult CameraSession::releasedImage(uint32_t kind, uint32_t sequence, pslStrea
         return 0;
     };
     if (kind == PS_IMAGE_KIND_THUMBNAIL)
-        return send(shot.thumbnail);
+        return send(shot.thumbnail.data(), shot.thumbnail.size());
 
     // The full image crosses the cable now. Its progress is reported on the
     // caller's thread; the camera thread only records it.
@@ -515,14 +517,14 @@ psResult CameraSession::releasedImage(uint32_t kind, uint32_t sequence, pslStrea
         uint32_t percent = 0;
         bool done = false;
         psResult result = 0;
-        std::vector<uint8_t> data;
+        Download data;
     };
     auto transfer = std::make_shared<Transfer>();
     if (m_gone)
         return kDisconnected;
     m_thread->post([this, transfer, shot] {
         psResult result = 0;
-        std::vector<uint8_t> data;
+        Download data;
         try {
             if (!m_camera)
                 throw GphotoFailure{GP_ERROR_IO_USB_FIND, "no camera"};
@@ -567,9 +569,9 @@ psResult CameraSession::releasedImage(uint32_t kind, uint32_t sequence, pslStrea
     }
     if (transfer->result != 0)
         return transfer->result;
-    const std::vector<uint8_t> data = std::move(transfer->data);
+    const Download data = std::move(transfer->data);
     lock.unlock();
-    return send(data);
+    return send(data.data, data.size);
 }
 
 } // namespace usbcam

@@ -277,20 +277,22 @@ CardFile GphotoCamera::capture()
     return file;
 }
 
-std::vector<uint8_t> GphotoCamera::download(const CardFile &file, bool thumbnail, const ProgressFunction &progress)
+Download GphotoCamera::download(const CardFile &file, bool thumbnail, const ProgressFunction &progress)
 {
     CameraFile *raw = nullptr;
     check("gp_file_new", gp_file_new(&raw));
-    File owned(raw);
+    std::shared_ptr<CameraFile> owned(raw, [](CameraFile *f) { gp_file_unref(f); });
     m_progress = &progress;
     const int status = gp_camera_file_get(m_camera, file.folder.c_str(), file.name.c_str(),
                                           thumbnail ? GP_FILE_TYPE_PREVIEW : GP_FILE_TYPE_NORMAL, raw, m_context);
     m_progress = nullptr;
+    // The library keeps every file it fetched in its cache: ours is the only copy needed.
+    gp_filesystem_reset(m_camera->fs);
     check("gp_camera_file_get", status);
     const char *data = nullptr;
     unsigned long size = 0;
     check("gp_file_get_data_and_size", gp_file_get_data_and_size(raw, &data, &size));
-    return std::vector<uint8_t>(reinterpret_cast<const uint8_t *>(data), reinterpret_cast<const uint8_t *>(data) + size);
+    return Download{owned, reinterpret_cast<const uint8_t *>(data), static_cast<size_t>(size)};
 }
 
 void GphotoCamera::remove(const CardFile &file)

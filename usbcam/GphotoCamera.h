@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -45,6 +46,13 @@ struct CameraEvent {
     CameraEventKind kind = CameraEventKind::None;
     CardFile file;         // FileAdded
     std::string text;      // Other
+};
+
+// A file read from the camera, held in libgphoto2's own buffer (no copy).
+struct Download {
+    std::shared_ptr<const void> holder;
+    const uint8_t *data = nullptr;
+    size_t size = 0;
 };
 
 // Transfer progress, 0 to 100, while a file comes across the cable.
@@ -90,7 +98,9 @@ public:
 
     // Releases the shutter; the new file on the card.
     CardFile capture();
-    std::vector<uint8_t> download(const CardFile &file, bool thumbnail, const ProgressFunction &progress);
+    // The whole file; libgphoto2's cache of it is dropped at once, so that
+    // the image is held only once, by the caller.
+    Download download(const CardFile &file, bool thumbnail, const ProgressFunction &progress);
     void remove(const CardFile &file);
     std::vector<CardFile> listCard();
     CardSpace cardSpace();
