@@ -8,7 +8,6 @@
 #include "Camera.h"
 #include "ImageInfo.h"
 #include "psError.h"
-#include "psRuntime.h"
 
 #include <gmock/gmock.h>
 
@@ -45,12 +44,7 @@ protected:
     void SetUp() override
     {
         ServedCameraTest::SetUp();
-        // This process's own runtime and libraries: the USB one, Debian's
-        // canon driver, our port library finding the cable in the test's folder.
-        setenv(kCameraRuntimeVariable, kCameraRuntimeUsb, 1);
-        setenv("IOLIBS", QUILLOMAT_IOLIBS_DIR, 1);
-        setenv("CAMLIBS", QUILLOMAT_CAMLIBS_DIR, 1);
-        setenv("XDG_RUNTIME_DIR", (m_dir / "run").c_str(), 1);
+        useUsbRuntimeInProcess();
         ImageDirectorySettings settings;
         settings.baseDirectory = (m_dir / "saved").string();
         settings.yearSubDir = settings.monthSubDir = settings.daySubDir = false;

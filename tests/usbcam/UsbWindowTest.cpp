@@ -4,7 +4,6 @@
 #include "../simcam/usb/ServedCameraFixture.h"
 #include "CDezedoRavovadDlg.h"
 #include "RecordingPrompts.h"
-#include "psRuntime.h"
 
 #include <QComboBox>
 #include <QProcess>
@@ -31,10 +30,7 @@ protected:
     void SetUp() override
     {
         ServedCameraTest::SetUp();
-        setenv(kCameraRuntimeVariable, kCameraRuntimeUsb, 1);
-        setenv("IOLIBS", QUILLOMAT_IOLIBS_DIR, 1);
-        setenv("CAMLIBS", QUILLOMAT_CAMLIBS_DIR, 1);
-        setenv("XDG_RUNTIME_DIR", (m_dir / "run").c_str(), 1);
+        useUsbRuntimeInProcess();
         m_settingsFile = QString::fromStdString((m_dir / "settings.conf").string());
         m_images = QString::fromStdString((m_dir / "images").string());
         QSettings settings(m_settingsFile, QSettings::NativeFormat);

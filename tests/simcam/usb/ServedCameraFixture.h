@@ -71,6 +71,16 @@ protected:
         return result;
     }
 
+    // This process itself as a program on the cable: the USB camera runtime,
+    // Debian's canon driver, our port library finding the test's cable.
+    void useUsbRuntimeInProcess() const
+    {
+        setenv("QUILLOMAT_CAMERA", "usb", 1);
+        setenv("IOLIBS", QUILLOMAT_IOLIBS_DIR, 1);
+        setenv("CAMLIBS", QUILLOMAT_CAMLIBS_DIR, 1);
+        setenv("XDG_RUNTIME_DIR", (m_dir / "run").c_str(), 1);
+    }
+
     CommandRun gphoto(const std::string &arguments) const { return run("gphoto2 " + arguments); }
     CommandRun simcam(const std::string &arguments) const { return run(QUILLOMAT_SIMCAM_TOOL " " + arguments); }
 
