@@ -45,6 +45,7 @@ protected:
     {
         ServedCameraTest::SetUp();
         useUsbRuntimeInProcess();
+        pinGphotoPlugins();
         ImageDirectorySettings settings;
         settings.baseDirectory = (m_dir / "saved").string();
         settings.yearSubDir = settings.monthSubDir = settings.daySubDir = false;

@@ -31,6 +31,7 @@ protected:
     {
         ServedCameraTest::SetUp();
         useUsbRuntimeInProcess();
+        pinGphotoPlugins();
         m_settingsFile = QString::fromStdString((m_dir / "settings.conf").string());
         m_images = QString::fromStdString((m_dir / "images").string());
         QSettings settings(m_settingsFile, QSettings::NativeFormat);
