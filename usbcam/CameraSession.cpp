@@ -159,23 +159,25 @@ psResult CameraSession::failureWord(const GphotoFailure &failure)
     }
 }
 
-psResult CameraSession::call(const std::function<void()> &job, std::chrono::milliseconds timeout)
+psResult CameraSession::call(std::function<void()> job, std::chrono::milliseconds timeout)
 {
     if (m_gone)
         return kDisconnected;
-    psResult result = 0;
+    // The job may outlive this call when the camera stops answering: it owns
+    // what it touches, and its result is read only once it has finished.
+    auto result = std::make_shared<psResult>(0);
     const bool finished = m_thread->run(
-        [&] {
+        [self = shared_from_this(), job = std::move(job), result] {
             try {
-                if (!m_camera)
-                    result = kDisconnected;
+                if (!self->m_camera)
+                    *result = kDisconnected;
                 else
                     job();
-                m_lastRequest = std::chrono::steady_clock::now();
+                self->m_lastRequest = std::chrono::steady_clock::now();
             } catch (const GphotoFailure &failure) {
-                result = failureWord(failure);
+                *result = self->failureWord(failure);
             } catch (const std::bad_alloc &) {
-                result = driverError(psERR_MEM_ALLOC_FAILED);
+                *result = driverError(psERR_MEM_ALLOC_FAILED);
             }
         },
         timeout);
@@ -184,15 +186,20 @@ psResult CameraSession::call(const std::function<void()> &job, std::chrono::mill
         markGone();
         return kDisconnected;
     }
-    return result;
+    return *result;
 }
 
 psResult CameraSession::open(const DetectedCamera &detected)
 {
-    m_thread = std::make_unique<CameraThread>([this] { return idle(); });
-    psResult result = 0;
+    // The thread never keeps the session alive between jobs.
+    m_thread = std::make_unique<CameraThread>([weak = weak_from_this()] {
+        const std::shared_ptr<CameraSession> self = weak.lock();
+        return self && self->idle();
+    });
+    auto outcome = std::make_shared<psResult>(0);
     const bool finished = m_thread->run(
-        [&] {
+        [this, self = shared_from_this(), detected, outcome] {
+            psResult &result = *outcome;
             try {
                 m_camera = std::make_unique<GphotoCamera>(detected);
                 // The first configuration read puts the camera into remote mode.
@@ -233,7 +240,7 @@ psResult CameraSession::open(const DetectedCamera &detected)
         diagnose("the camera did not answer while opening");
         return kDisconnected;
     }
-    return result;
+    return *outcome;
 }
 
 void CameraSession::close()
@@ -244,7 +251,13 @@ void CameraSession::close()
     }
     if (!m_thread)
         return;
-    m_thread->stop([this] { m_camera.reset(); }, kCloseGrace);
+    // Left on its thread; a session already on its way out leaves it to its destructor.
+    m_thread->stop(
+        [weak = weak_from_this()] {
+            if (const std::shared_ptr<CameraSession> self = weak.lock())
+                self->m_camera.reset();
+        },
+        kCloseGrace);
 }
 
 void CameraSession::readBlock(const GphotoCamera::Config &config)
@@ -302,7 +315,7 @@ psResult CameraSession::setReleaseParams(const uint8_t *in)
     ReleaseBlock wanted;
     std::memcpy(wanted.data(), in, wanted.size());
     return call(
-        [&] {
+        [this, wanted] {
             GphotoCamera::Config config = m_camera->config();
             ReleaseBlock current;
             {
@@ -348,14 +361,14 @@ uint64_t CameraSession::bytesPerShot() const
 
 psResult CameraSession::shotsRemaining(uint32_t *shots)
 {
-    CardSpace space;
-    const psResult result = call([&] { space = m_camera->cardSpace(); }, kCallTimeout);
+    auto space = std::make_shared<CardSpace>();
+    const psResult result = call([this, space] { *space = m_camera->cardSpace(); }, kCallTimeout);
     if (result != 0)
         return result;
-    if (!space.present)
+    if (!space->present)
         return kNoDisk;
     std::lock_guard lock(m_mutex);
-    *shots = static_cast<uint32_t>(std::min<uint64_t>(space.freeBytes / bytesPerShot(), UINT32_MAX));
+    *shots = static_cast<uint32_t>(std::min<uint64_t>(space->freeBytes / bytesPerShot(), UINT32_MAX));
     return 0;
 }
 
@@ -363,20 +376,20 @@ psResult CameraSession::release()
 {
     // The driver gives no card and a full card the same error as a refusal:
     // the card's room tells them apart, before the shutter.
-    CardSpace space;
-    if (const psResult result = call([&] { space = m_camera->cardSpace(); }, kCallTimeout))
+    auto space = std::make_shared<CardSpace>();
+    if (const psResult result = call([this, space] { *space = m_camera->cardSpace(); }, kCallTimeout))
         return result;
     {
         std::lock_guard lock(m_mutex);
-        if (!space.present)
+        if (!space->present)
             return kNoDisk;
-        if (space.freeBytes < bytesPerShot())
+        if (space->freeBytes < bytesPerShot())
             return kDiskFull;
         if (m_releasing)
             return kBusy;
         m_releasing = true;
     }
-    m_thread->post([this] { runRelease(); });
+    m_thread->post([self = shared_from_this()] { self->runRelease(); });
     return 0;
 }
 
@@ -522,7 +535,7 @@ psResult CameraSession::releasedImage(uint32_t kind, uint32_t sequence, pslStrea
     auto transfer = std::make_shared<Transfer>();
     if (m_gone)
         return kDisconnected;
-    m_thread->post([this, transfer, shot] {
+    m_thread->post([this, self = shared_from_this(), transfer, shot] {
         psResult result = 0;
         Download data;
         try {

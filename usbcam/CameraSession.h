@@ -52,7 +52,8 @@ private:
     };
 
     // Runs a camera job; a GphotoFailure inside becomes the returned word.
-    psResult call(const std::function<void()> &job, std::chrono::milliseconds timeout);
+    // The job must own everything it uses: it may outlive the call.
+    psResult call(std::function<void()> job, std::chrono::milliseconds timeout);
     psResult failureWord(const GphotoFailure &failure);
     void markGone();
     psResult deliver(uint32_t event, const void *data);

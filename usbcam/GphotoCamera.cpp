@@ -326,8 +326,13 @@ void GphotoCamera::listFolder(const std::string &folder, std::vector<CardFile> &
     for (int i = 0; i < gp_list_count(folders.get()); ++i) {
         const char *name = nullptr;
         gp_list_get_name(folders.get(), i, &name);
-        if (name)
-            listFolder(folder == "/" ? "/" + std::string(name) : folder + "/" + name, files, depth - 1);
+        if (!name)
+            continue;
+        std::string child = folder;
+        if (child.back() != '/')
+            child += '/';
+        child += name;
+        listFolder(child, files, depth - 1);
     }
 }
 

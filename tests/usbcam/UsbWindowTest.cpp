@@ -14,6 +14,7 @@
 #include <QTest>
 
 #include <cstdlib>
+#include <fstream>
 
 namespace {
 
@@ -149,6 +150,84 @@ TEST_F(UsbWindow, NoCameraAndAnotherBodyAreSaidInTheWindowsOwnWords)
     EXPECT_TRUE(std::any_of(texts.begin(), texts.end(), [](const QString &text) {
         return text.endsWith(QStringLiteral("It does not work with the EOS 10D"));
     }));
+}
+
+// The desktop's camera mount holding the camera: another program (gphoto2
+// itself) has claimed it, and a stand-in for gio lets it go on "mount -u".
+class DesktopMount : public UsbWindow {
+protected:
+    void SetUp() override
+    {
+        UsbWindow::SetUp();
+        const fs::path bin = m_dir / "bin";
+        fs::create_directories(bin);
+        std::ofstream gio(bin / "gio");
+        gio << "#!/bin/sh\n"
+               "echo \"$*\" >> '" << (m_dir / "gio.log").string() << "'\n"
+               "case \"$1 $2\" in\n"
+               "'mount -l') echo 'Mount(0): Canon EOS D60 -> gphoto2://[usb:001,002]/' ;;\n"
+               "'mount -u') holder=$(cat '" << (m_dir / "holder.pid").string() << "')\n"
+               "  kill \"$holder\"\n"
+               "  while [ -e /proc/$holder ] && ! grep -q '^State:.*Z' /proc/$holder/status; do sleep 0.05; done ;;\n"
+               "esac\n";
+        gio.close();
+        fs::permissions(bin / "gio", fs::perms::owner_all);
+        setenv("PATH", (bin.string() + ":" + std::getenv("PATH")).c_str(), 1);
+    }
+
+    // gphoto2 waiting for events holds the camera's claim, as gvfs would.
+    void holdCamera()
+    {
+        const fs::path out = m_dir / "holder.out";
+        const std::string line = "cd " + m_dir.string() + " || exit 1; " + environment() +
+                                 "stdbuf -oL gphoto2 --wait-event=120s >" + out.string() + " 2>&1 & echo $! > holder.pid";
+        ASSERT_EQ(std::system(line.c_str()), 0);
+        ASSERT_TRUE(QTest::qWaitFor([&] {
+            std::ifstream text(out);
+            const std::string seen((std::istreambuf_iterator<char>(text)), std::istreambuf_iterator<char>());
+            return seen.find("events from camera") != std::string::npos;
+        }, 20000)) << "gphoto2 did not take the camera";
+    }
+
+    std::string gioCalls() const
+    {
+        std::ifstream log(m_dir / "gio.log");
+        return std::string((std::istreambuf_iterator<char>(log)), std::istreambuf_iterator<char>());
+    }
+
+    void TearDown() override
+    {
+        std::ifstream pid(m_dir / "holder.pid");
+        if (int holder = 0; pid >> holder)
+            kill(holder, SIGTERM);
+        UsbWindow::TearDown();
+    }
+};
+
+TEST_F(DesktopMount, YesReleasesTheCameraAndConnects)
+{
+    serve("model=EOS D60;timing=none");
+    holdCamera();
+    m_prompts.yesNoAnswers = {true};
+    CDezedoRavovadDlg &window = open();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window.isConnected(); }, 20000)) << status().toStdString();
+    ASSERT_FALSE(m_prompts.shown.empty());
+    EXPECT_EQ(m_prompts.shown.front().text,
+              QStringLiteral("The camera is in use by the desktop's camera mount.\n"
+                             "Release it so that Quillomat can connect?"));
+    EXPECT_EQ(gioCalls(), "mount -l\nmount -u gphoto2://[usb:001,002]/\n");
+}
+
+TEST_F(DesktopMount, NoLeavesTheCameraToTheDesktop)
+{
+    serve("model=EOS D60;timing=none");
+    holdCamera();
+    m_prompts.yesNoAnswers = {false};
+    CDezedoRavovadDlg &window = open();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return status() == QStringLiteral("Error connecting to camera"); }, 20000))
+        << status().toStdString();
+    EXPECT_FALSE(window.isConnected());
+    EXPECT_EQ(gioCalls(), "");
 }
 
 TEST_F(UsbWindow, AnotherProgramReleasesThroughTheChannel)

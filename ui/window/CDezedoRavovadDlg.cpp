@@ -1,6 +1,7 @@
 #include "CDezedoRavovadDlg.h"
 
 #include "CameraReturnWatch.h"
+#include "DesktopCameraMount.h"
 #include "DiskSpace.h"
 #include "FormatSize.h"
 #include "HistogramChart.h"
@@ -32,6 +33,8 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 
 namespace {
 
@@ -48,6 +51,10 @@ constexpr int kCompactColumnMinimum = 300;
 constexpr double kSmallestPictureScale = 0.4;
 
 const QString kSavingRemainingText = QStringLiteral("Saving the remaining images...");
+constexpr int kClaimAttempts = 5;
+constexpr std::chrono::milliseconds kClaimRetryPause(300);
+const QString kDesktopMountQuestion =
+    QStringLiteral("The camera is in use by the desktop's camera mount.\nRelease it so that Quillomat can connect?");
 
 QLineEdit *readOnlyLine(const char *objectName, int controlId, QWidget *parent)
 {
@@ -447,6 +454,31 @@ void CDezedoRavovadDlg::setChecked(CheckBox box, bool checked)
 // ---------------------------------------------------------------------------
 // Connection and status
 
+void CDezedoRavovadDlg::connectOnUsb()
+{
+    try {
+        m_camera = std::make_unique<Camera>(*this, PS_PORT_TYPE_USB, m_services.cameraConfig);
+        return;
+    } catch (const psCException &e) {
+        // The desktop's camera mount took the camera as it was plugged in.
+        if (psErrorCode(e.code) != psERR_COMM_PORT_IS_IN_USE ||
+            !m_prompts->askYesNo(this, Prompts::programCaption(), kDesktopMountQuestion) ||
+            !DesktopCameraMount(m_services.desktopMountRunner).release())
+            throw;
+    }
+    // The mount's process may take a moment to let go of the camera.
+    for (int attempt = 1;; ++attempt) {
+        try {
+            m_camera = std::make_unique<Camera>(*this, PS_PORT_TYPE_USB, m_services.cameraConfig);
+            return;
+        } catch (const psCException &e) {
+            if (psErrorCode(e.code) != psERR_COMM_PORT_IS_IN_USE || attempt == kClaimAttempts)
+                throw;
+        }
+        std::this_thread::sleep_for(kClaimRetryPause);
+    }
+}
+
 bool CDezedoRavovadDlg::ensureConnected()
 {
     return m_camera ? true : toggleConnection();
@@ -477,7 +509,7 @@ bool CDezedoRavovadDlg::toggleConnection()
     m_statusLine->repaint();
     QString failure;
     try {
-        m_camera = std::make_unique<Camera>(*this, PS_PORT_TYPE_USB, m_services.cameraConfig);
+        connectOnUsb();
     } catch (...) {
         m_camera.reset();
         try {

@@ -12,6 +12,7 @@
 #include "Camera.h"
 #include "CameraWindow.h"
 #include "ControlRules.h"
+#include "DesktopCameraMount.h"
 #include "Histogram.h"
 #include "ImageList.h"
 #include "Settings.h"
@@ -62,6 +63,7 @@ struct WindowServices {
     std::function<int()> screenWidth;        // null: the primary screen's available width
     std::function<LocalDate()> today = LocalDate::today;
     std::string ipcBlockName;                // empty: the user's own IPC block
+    DesktopCameraMount::Runner desktopMountRunner;  // empty: gio from the PATH
     // How long "Register for Camera Events" waits for the service manager.
     std::chrono::milliseconds registrationTimeLimit = SystemctlManager::kTimeLimit;
 };
@@ -145,6 +147,8 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // The session on USB; offers to release the camera from the desktop's mount.
+    void connectOnUsb();
     // Construction.
     void createWidgets();
     void arrangeNormal();
