@@ -1,6 +1,7 @@
 #include "CameraSession.h"
 
 #include "Diagnostics.h"
+#include "ExifThumbnail.h"
 
 #include <psError.h>
 
@@ -31,6 +32,10 @@ constexpr int kEventWaitMs = 200;
 // light one this often keeps a tethered session alive.
 constexpr auto kKeepAwakeInterval = 20s;
 constexpr uint32_t kStreamChunk = 64 * 1024;
+constexpr size_t kKeptShots = 16;
+constexpr uint8_t kJpegImageType = 1;   // block byte 2
+// A shot sent straight to the PC has no name on the card; this is its name in the log.
+constexpr const char *kHostShotName = "capture_preview.jpg";
 
 constexpr psResult driverError(uint32_t code) { return psMakeError(psCOMPONENT_LLSDK, code); }
 constexpr psResult kDisconnected = driverError(psERR_COMM_DISCONNECTED);
@@ -374,26 +379,36 @@ psResult CameraSession::shotsRemaining(uint32_t *shots)
 
 psResult CameraSession::release()
 {
-    // The driver gives no card and a full card the same error as a refusal:
-    // the card's room tells them apart, before the shutter.
-    auto space = std::make_shared<CardSpace>();
-    if (const psResult result = call([this, space] { *space = m_camera->cardSpace(); }, kCallTimeout))
-        return result;
+    bool toHost;
     {
+        std::lock_guard lock(m_mutex);
+        // A JPEG for the PC alone comes straight across the cable and needs no
+        // card; everything else is taken on the card and fetched from there.
+        toHost = (m_transferFlags & PS_TRANSFER_TO_CARD) == 0 && m_block[2] == kJpegImageType;
+    }
+    if (!toHost) {
+        // The driver gives no card and a full card the same error as a
+        // refusal: the card's room tells them apart, before the shutter.
+        auto space = std::make_shared<CardSpace>();
+        if (const psResult result = call([this, space] { *space = m_camera->cardSpace(); }, kCallTimeout))
+            return result;
         std::lock_guard lock(m_mutex);
         if (!space->present)
             return kNoDisk;
         if (space->freeBytes < bytesPerShot())
             return kDiskFull;
+    }
+    {
+        std::lock_guard lock(m_mutex);
         if (m_releasing)
             return kBusy;
         m_releasing = true;
     }
-    m_thread->post([self = shared_from_this()] { self->runRelease(); });
+    m_thread->post([self = shared_from_this(), toHost] { self->runRelease(toHost); });
     return 0;
 }
 
-void CameraSession::runRelease()
+void CameraSession::runRelease(bool toHost)
 {
     const uint32_t start = PS_RELEASE_EVENT_RELEASE_START;
     const uint32_t complete = PS_RELEASE_EVENT_RELEASE_COMPLETE;
@@ -402,9 +417,13 @@ void CameraSession::runRelease()
     try {
         if (!m_camera)
             throw GphotoFailure{GP_ERROR_IO_USB_FIND, "no camera"};
-        m_camera->capture();
-        // Also what the camera's button added just before: never lost.
-        deliverNewFiles(m_camera->listCard());
+        if (toHost) {
+            deliverHostShot(m_camera->captureToHost());
+        } else {
+            m_camera->capture();
+            // Also what the camera's button added just before: never lost.
+            deliverNewFiles(m_camera->listCard());
+        }
     } catch (const GphotoFailure &failure) {
         diagnose(failure.text);
         if (vanished(failure.code)) {
@@ -431,17 +450,53 @@ void CameraSession::runRelease()
     deliver(PS_EVENT_RELEASE_CONTROL, &complete);
 }
 
+void CameraSession::deliverHostShot(const Download &image)
+{
+    Shot shot;
+    shot.format = PS_IMAGE_FORMAT_JPEG;
+    shot.keepOnCard = false;
+    shot.held = image;
+    shot.full.name = kHostShotName;
+    shot.full.size = image.size;
+    // The camera's small JPEG inside the image; without one the image itself
+    // stands in (the session only shows a JPEG's thumbnail, it keeps none).
+    const auto [offset, length] = exifThumbnail(image.data, image.size);
+    if (length > 0)
+        shot.thumbnail.assign(image.data + offset, image.data + offset + length);
+    else
+        shot.thumbnail.assign(image.data, image.data + image.size);
+    uint16_t flags;
+    uint32_t sequence;
+    {
+        std::lock_guard lock(m_mutex);
+        flags = m_transferFlags;
+        sequence = m_nextSequence++ << PS_SEQUENCE_ID_SHIFT;
+        m_shots[sequence] = shot;
+        while (m_shots.size() > kKeptShots)
+            m_shots.erase(m_shots.begin());
+    }
+    psImageEventRecord record{};
+    record.sequence = sequence;
+    record.format = PS_IMAGE_FORMAT_JPEG;
+    copyText(record.fileName, sizeof record.fileName, kHostShotName);
+    if ((flags & PS_TRANSFER_THUMBNAIL_TO_PC) && !shot.thumbnail.empty()) {
+        record.dataSize = static_cast<uint32_t>(shot.thumbnail.size());
+        deliver(PS_EVENT_THUMBNAIL_ON_RELEASE, &record);
+    }
+    record.dataSize = static_cast<uint32_t>(std::min<size_t>(image.size, UINT32_MAX));
+    deliver(PS_EVENT_FULLVIEW_ON_RELEASE, &record);
+}
+
 void CameraSession::deliverNewFiles(const std::vector<CardFile> &card)
 {
-    std::map<std::string, const CardFile *> thumbnails;   // stem -> THM
+    // The driver lists no THM files: a CRW's THM is what it gives as the
+    // CRW's preview, and deleting the CRW deletes its THM too.
     std::vector<const CardFile *> images;
     for (const CardFile &file : card) {
         if (m_delivered.count(key(file)))
             continue;
         const std::string kind = extension(file.name);
-        if (kind == "THM")
-            thumbnails[file.folder + "/" + stem(file.name)] = &file;
-        else if (kind == "JPG" || kind == "CRW")
+        if (kind == "JPG" || kind == "CRW")
             images.push_back(&file);
     }
     // Oldest first: the camera numbers its files upwards.
@@ -457,18 +512,10 @@ void CameraSession::deliverNewFiles(const std::vector<CardFile> &card)
         shot.keepOnCard = (flags & PS_TRANSFER_TO_CARD) != 0;
         const bool raw = extension(image->name) == "CRW";
         shot.format = raw ? PS_IMAGE_FORMAT_RAW : PS_IMAGE_FORMAT_JPEG;
-        std::string thumbnailName = image->name;
-        if (raw) {
-            const auto thm = thumbnails.find(image->folder + "/" + stem(image->name));
-            if (thm != thumbnails.end()) {
-                shot.thumbnailFile = *thm->second;
-                thumbnailName = thm->second->name;
-                const Download thm = m_camera->download(shot.thumbnailFile, false, {});
-                shot.thumbnail.assign(thm.data, thm.data + thm.size);
-                m_delivered.insert(key(shot.thumbnailFile));
-            }
-        } else if (flags & PS_TRANSFER_THUMBNAIL_TO_PC) {
-            const Download preview = m_camera->download(*image, true, {});
+        const std::string thumbnailName = raw ? stem(image->name) + ".THM" : image->name;
+        if (flags & PS_TRANSFER_THUMBNAIL_TO_PC) {
+            const Download preview =
+                m_camera->download(*image, raw ? GphotoCamera::Part::ThmFile : GphotoCamera::Part::Thumbnail, {});
             shot.thumbnail.assign(preview.data, preview.data + preview.size);
         }
         m_delivered.insert(key(*image));
@@ -479,7 +526,7 @@ void CameraSession::deliverNewFiles(const std::vector<CardFile> &card)
             sequence = m_nextSequence++ << PS_SEQUENCE_ID_SHIFT;
             m_shots[sequence] = shot;
             // Only the last few shots can still be asked for.
-            while (m_shots.size() > 16)
+            while (m_shots.size() > kKeptShots)
                 m_shots.erase(m_shots.begin());
         }
         psImageEventRecord record{};
@@ -521,6 +568,8 @@ psResult CameraSession::releasedImage(uint32_t kind, uint32_t sequence, pslStrea
     };
     if (kind == PS_IMAGE_KIND_THUMBNAIL)
         return send(shot.thumbnail.data(), shot.thumbnail.size());
+    if (shot.held.data)
+        return send(shot.held.data, shot.held.size);
 
     // The full image crosses the cable now. Its progress is reported on the
     // caller's thread; the camera thread only records it.
@@ -541,16 +590,13 @@ psResult CameraSession::releasedImage(uint32_t kind, uint32_t sequence, pslStrea
         try {
             if (!m_camera)
                 throw GphotoFailure{GP_ERROR_IO_USB_FIND, "no camera"};
-            data = m_camera->download(shot.full, false, [&transfer](uint32_t percent) {
+            data = m_camera->download(shot.full, GphotoCamera::Part::File, [&transfer](uint32_t percent) {
                 std::lock_guard lock(transfer->mutex);
                 transfer->percent = percent;
                 transfer->changed.notify_all();
             });
-            if (!shot.keepOnCard) {
+            if (!shot.keepOnCard)
                 m_camera->remove(shot.full);
-                if (!shot.thumbnailFile.name.empty())
-                    m_camera->remove(shot.thumbnailFile);
-            }
         } catch (const GphotoFailure &failure) {
             result = failureWord(failure);
         } catch (const std::bad_alloc &) {

@@ -46,9 +46,9 @@ private:
     struct Shot {
         uint8_t format = PS_IMAGE_FORMAT_JPEG;
         CardFile full;
-        CardFile thumbnailFile;          // the THM of a raw shot
         std::vector<uint8_t> thumbnail;
         bool keepOnCard = true;
+        Download held;                   // a full image sent straight to the PC
     };
 
     // Runs a camera job; a GphotoFailure inside becomes the returned word.
@@ -59,7 +59,9 @@ private:
     psResult deliver(uint32_t event, const void *data);
 
     bool idle();
-    void runRelease();
+    void runRelease(bool toHost);
+    // A JPEG straight to the PC, nothing on the card (PC-only mode).
+    void deliverHostShot(const Download &image);
     // Announces every image on the card not yet delivered, oldest first.
     void deliverNewFiles(const std::vector<CardFile> &card);
     void readBlock(const GphotoCamera::Config &config);

@@ -13,6 +13,10 @@ namespace {
 
 // Folders below the card's root that hold images (DCIM/nnnCANON) are two deep.
 constexpr int kCardFolderDepth = 3;
+// The driver's capture size classes: compatibility, thumbnail, full image.
+constexpr const char *kCaptureSizeClass = "capturesizeclass";
+constexpr size_t kCaptureSizeClasses = 3;
+constexpr int kFullImageClass = 2;
 
 std::string callText(const char *call, int code)
 {
@@ -277,14 +281,43 @@ CardFile GphotoCamera::capture()
     return file;
 }
 
-Download GphotoCamera::download(const CardFile &file, bool thumbnail, const ProgressFunction &progress)
+Download GphotoCamera::captureToHost()
+{
+    if (!m_fullImageClass) {
+        // The driver's own setting, kept for as long as the camera is open.
+        Config settings = config();
+        const auto choices = settings.choices(kCaptureSizeClass);
+        if (!choices || choices->size() != kCaptureSizeClasses || !settings.choose(kCaptureSizeClass, kFullImageClass))
+            throw GphotoFailure{GP_ERROR_NOT_SUPPORTED, "no full-image capture size class"};
+        applyConfig(settings);
+        m_fullImageClass = true;
+    }
+    CameraFile *raw = nullptr;
+    check("gp_file_new", gp_file_new(&raw));
+    std::shared_ptr<CameraFile> owned(raw, [](CameraFile *f) { gp_file_unref(f); });
+    check("gp_camera_capture_preview", gp_camera_capture_preview(m_camera, raw, m_context));
+    const char *data = nullptr;
+    unsigned long size = 0;
+    check("gp_file_get_data_and_size", gp_file_get_data_and_size(raw, &data, &size));
+    // The driver calls whatever comes back a JPEG: make sure it is one.
+    const auto *bytes = reinterpret_cast<const uint8_t *>(data);
+    if (size < 4 || bytes[0] != 0xFF || bytes[1] != 0xD8)
+        throw GphotoFailure{GP_ERROR_CORRUPTED_DATA, "the image sent to the PC is not a JPEG"};
+    return Download{owned, bytes, static_cast<size_t>(size)};
+}
+
+Download GphotoCamera::download(const CardFile &file, Part part, const ProgressFunction &progress)
 {
     CameraFile *raw = nullptr;
     check("gp_file_new", gp_file_new(&raw));
     std::shared_ptr<CameraFile> owned(raw, [](CameraFile *f) { gp_file_unref(f); });
     m_progress = &progress;
-    const int status = gp_camera_file_get(m_camera, file.folder.c_str(), file.name.c_str(),
-                                          thumbnail ? GP_FILE_TYPE_PREVIEW : GP_FILE_TYPE_NORMAL, raw, m_context);
+    // The driver answers a CRW's EXIF with its THM file; its preview is only
+    // the small picture inside.
+    const CameraFileType type = part == Part::File        ? GP_FILE_TYPE_NORMAL
+                                : part == Part::Thumbnail ? GP_FILE_TYPE_PREVIEW
+                                                          : GP_FILE_TYPE_EXIF;
+    const int status = gp_camera_file_get(m_camera, file.folder.c_str(), file.name.c_str(), type, raw, m_context);
     m_progress = nullptr;
     // The library keeps every file it fetched in its cache: ours is the only copy needed.
     gp_filesystem_reset(m_camera->fs);

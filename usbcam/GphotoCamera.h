@@ -98,9 +98,15 @@ public:
 
     // Releases the shutter; the new file on the card.
     CardFile capture();
+    // Releases the shutter with the image coming straight to the PC (no card
+    // needed): the whole image with "Full Image" as the capture size class.
+    Download captureToHost();
     // The whole file; libgphoto2's cache of it is dropped at once, so that
     // the image is held only once, by the caller.
-    Download download(const CardFile &file, bool thumbnail, const ProgressFunction &progress);
+    enum class Part { File, Thumbnail, ThmFile };
+    // ThmFile: the THM beside a CRW (which the driver lists no more than it
+    // lets one fetch it by name), whole, EXIF included.
+    Download download(const CardFile &file, Part part, const ProgressFunction &progress);
     void remove(const CardFile &file);
     std::vector<CardFile> listCard();
     CardSpace cardSpace();
@@ -122,6 +128,7 @@ private:
     GPContext *m_context = nullptr;
     Camera *m_camera = nullptr;
     std::vector<std::string> m_messages;
+    bool m_fullImageClass = false;   // the driver's capture size class is "Full Image"
     const ProgressFunction *m_progress = nullptr;
     float m_progressTarget = 0;
 };

@@ -197,10 +197,66 @@ TEST_F(UsbCamera, ReleasesToThePcAndCardInEachFormat)
         EXPECT_EQ(filesIn(saved()), format.onCard);
         EXPECT_EQ(filesIn(card()), format.onCard);
         EXPECT_EQ(m_window.count("onImageSaved"), 1u);
+        // What the PC saved is what the card holds, byte for byte.
+        for (const std::string &name : format.onCard)
+            EXPECT_EQ(run("cmp '" + (saved() / name).string() + "' '" + (card() / name).string() + "'").status, 0)
+                << name;
         m_camera.reset();
         stop();
         m_window.clear();
     }
+}
+
+TEST_F(UsbCamera, EachStoreModeLeavesTheCardAsItPromises)
+{
+    struct Case {
+        const char *what;
+        const char *config;
+        StoreMode mode;
+        std::vector<std::string> saved;
+        std::vector<std::string> onCard;
+    };
+    const Case cases[] = {
+        // A JPEG for the PC alone crosses the cable straight: no card needed.
+        {"PC only, JPEG, no card", "quality=large/fine;card=none", StoreMode::PcOnly, {"IMG_0001.JPG"}, {}},
+        {"PC only, raw", "quality=raw", StoreMode::PcOnly, {"CRW_0001.CRW", "CRW_0001.THM"}, {}},
+        {"card only, JPEG", "quality=large/fine", StoreMode::CardOnly, {}, {"IMG_0001.JPG"}},
+        {"card only, raw", "quality=raw", StoreMode::CardOnly, {}, {"CRW_0001.CRW", "CRW_0001.THM"}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(m_dir / "quillomat-simcam");
+        fs::remove_all(saved());
+        serve(std::string("model=EOS D60;timing=none;") + c.config);
+        connect(c.mode);
+        shoot();
+        EXPECT_EQ(filesIn(saved()), c.saved);
+        EXPECT_EQ(filesIn(card()), c.onCard);
+        // Every mode shows the shot.
+        EXPECT_EQ(m_window.count("WM_DISPLAY_JPEG"), 1u);
+        EXPECT_EQ(m_debug.text().find("sequence error"), std::string::npos) << m_debug.text();
+        m_camera.reset();
+        stop();
+        m_window.clear();
+    }
+}
+
+TEST_F(UsbCamera, APreviewIsShownNotSavedAndTheNextReleaseIsAsTheUserSetIt)
+{
+    serve("model=EOS D60;timing=none;quality=large/fine;card=none");
+    connect(StoreMode::PcOnly);
+    m_camera->setPreview(true);
+    shoot();
+    EXPECT_TRUE(filesIn(saved()).empty());
+    EXPECT_TRUE(filesIn(card()).empty());
+    ASSERT_EQ(m_window.count("WM_DISPLAY_JPEG"), 1u);
+
+    m_window.clear();
+    m_camera->setPreview(false);
+    shoot();
+    ASSERT_EQ(filesIn(saved()), std::vector<std::string>{"IMG_0001.JPG"});
+    ImageInfo shot((saved() / "IMG_0001.JPG").string());
+    EXPECT_GT(shot.m_imageWidth, 3000) << "the user's Large/Fine, not the preview's small size";
 }
 
 TEST_F(UsbCamera, AShotFromTheCameraButtonJustBeforeAReleaseIsNotLost)
