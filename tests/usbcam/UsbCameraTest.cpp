@@ -273,6 +273,17 @@ TEST_F(UsbCamera, AShotFromTheCameraButtonJustBeforeAReleaseIsNotLost)
     EXPECT_EQ(filesIn(saved()), (std::vector<std::string>{"IMG_0001.JPG", "IMG_0002.JPG"}));
 }
 
+TEST_F(UsbCamera, TheCameraButtonInCardOnlyModeShowsTheShotAndLeavesItOnTheCard)
+{
+    serve("model=EOS D60;timing=none;quality=large/fine");
+    connect(StoreMode::CardOnly);
+    ASSERT_EQ(simcam("shutter").status, 0);
+    ASSERT_TRUE(m_window.waitForCount("WM_DISPLAY_JPEG", 1)) << m_debug.text();
+    EXPECT_TRUE(filesIn(saved()).empty());
+    EXPECT_EQ(filesIn(card()), std::vector<std::string>{"IMG_0001.JPG"});
+    EXPECT_EQ(m_window.count("onImageSaved"), 0u);
+}
+
 TEST_F(UsbCamera, NoCardAndAFullCardAreToldApartBeforeTheShutter)
 {
     for (const char *card : {"none", "0"}) {

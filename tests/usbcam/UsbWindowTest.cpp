@@ -60,6 +60,9 @@ protected:
         m_window = std::make_unique<CDezedoRavovadDlg>(services);
         m_window->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(m_window.get()));
+        // On a real display keys go to the active window only.
+        m_window->activateWindow();
+        (void)QTest::qWaitForWindowActive(m_window.get());
         return *m_window;
     }
 
@@ -78,7 +81,8 @@ protected:
         const fs::path folder = m_images.toStdString();
         if (fs::exists(folder))
             for (const auto &entry : fs::directory_iterator(folder))
-                names.push_back(entry.path().filename().string());
+                if (entry.path().filename().string()[0] != '.')   // not a file still being written
+                    names.push_back(entry.path().filename().string());
         std::sort(names.begin(), names.end());
         return names;
     }
@@ -113,12 +117,21 @@ TEST_F(UsbWindow, ConnectsShowsWhatTheRuntimeCannotReachAndShoots)
     emit tv->activated(faster);
     EXPECT_EQ(tv->currentText(), QStringLiteral("1/250"));
 
+    QComboBox *store = find<QComboBox>("storeImagesOnList");
+    store->setCurrentIndex(1);
+    emit store->activated(1);   // "PC + CF"
+
     QTest::keyClick(&window, Qt::Key_F8);
     ASSERT_TRUE(QTest::qWaitFor([&] { return status().startsWith(QStringLiteral("Saved: ")); }, 30000))
         << status().toStdString();
     EXPECT_EQ(saved(), std::vector<std::string>{"IMG_0001.JPG"});
     const CommandRun exposure = run("exiftool -s3 -ExposureTime '" + m_images.toStdString() + "/IMG_0001.JPG'");
     EXPECT_EQ(exposure.output, "1/250\n");
+
+    // The camera's own shutter button: the shot comes to the PC too, once.
+    ASSERT_EQ(simcam("shutter").status, 0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return saved().size() == 2; }, 30000)) << status().toStdString();
+    EXPECT_EQ(saved(), (std::vector<std::string>{"IMG_0001.JPG", "IMG_0002.JPG"}));
 
     // The cable pulled: the window says so and stays usable.
     ASSERT_EQ(simcam("unplug").status, 0);
