@@ -364,16 +364,24 @@ uint64_t CameraSession::bytesPerShot() const
     }
 }
 
+psResult CameraSession::readCardSpace(CardSpace &space)
+{
+    auto read = std::make_shared<CardSpace>();
+    const psResult result = call([this, read] { *read = m_camera->cardSpace(); }, kCallTimeout);
+    if (result == 0)
+        space = *read;
+    return result;
+}
+
 psResult CameraSession::shotsRemaining(uint32_t *shots)
 {
-    auto space = std::make_shared<CardSpace>();
-    const psResult result = call([this, space] { *space = m_camera->cardSpace(); }, kCallTimeout);
-    if (result != 0)
+    CardSpace space;
+    if (const psResult result = readCardSpace(space))
         return result;
-    if (!space->present)
+    if (!space.present)
         return kNoDisk;
     std::lock_guard lock(m_mutex);
-    *shots = static_cast<uint32_t>(std::min<uint64_t>(space->freeBytes / bytesPerShot(), UINT32_MAX));
+    *shots = static_cast<uint32_t>(std::min<uint64_t>(space.freeBytes / bytesPerShot(), UINT32_MAX));
     return 0;
 }
 
@@ -389,13 +397,13 @@ psResult CameraSession::release()
     if (!toHost) {
         // The driver gives no card and a full card the same error as a
         // refusal: the card's room tells them apart, before the shutter.
-        auto space = std::make_shared<CardSpace>();
-        if (const psResult result = call([this, space] { *space = m_camera->cardSpace(); }, kCallTimeout))
+        CardSpace space;
+        if (const psResult result = readCardSpace(space))
             return result;
         std::lock_guard lock(m_mutex);
-        if (!space->present)
+        if (!space.present)
             return kNoDisk;
-        if (space->freeBytes < bytesPerShot())
+        if (space.freeBytes < bytesPerShot())
             return kDiskFull;
     }
     {

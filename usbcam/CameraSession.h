@@ -55,6 +55,7 @@ private:
     // The job must own everything it uses: it may outlive the call.
     psResult call(std::function<void()> job, std::chrono::milliseconds timeout);
     psResult failureWord(const GphotoFailure &failure);
+    psResult readCardSpace(CardSpace &space);
     void markGone();
     psResult deliver(uint32_t event, const void *data);
 

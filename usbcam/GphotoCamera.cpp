@@ -319,8 +319,11 @@ Download GphotoCamera::download(const CardFile &file, Part part, const ProgressF
                                                           : GP_FILE_TYPE_EXIF;
     const int status = gp_camera_file_get(m_camera, file.folder.c_str(), file.name.c_str(), type, raw, m_context);
     m_progress = nullptr;
-    // The library keeps every file it fetched in its cache: ours is the only copy needed.
-    gp_filesystem_reset(m_camera->fs);
+    // The library keeps every file it fetched in its cache; a whole image is
+    // held by the caller, once. (Small pictures may stay: dropping the cache
+    // costs a new listing of the folder.)
+    if (part == Part::File)
+        gp_filesystem_reset(m_camera->fs);
     check("gp_camera_file_get", status);
     const char *data = nullptr;
     unsigned long size = 0;

@@ -101,8 +101,8 @@ public:
     // Releases the shutter with the image coming straight to the PC (no card
     // needed): the whole image with "Full Image" as the capture size class.
     Download captureToHost();
-    // The whole file; libgphoto2's cache of it is dropped at once, so that
-    // the image is held only once, by the caller.
+    // The whole file. For a whole image libgphoto2's cache of it is dropped
+    // at once, so that the image is held only once, by the caller.
     enum class Part { File, Thumbnail, ThmFile };
     // ThmFile: the THM beside a CRW (which the driver lists no more than it
     // lets one fetch it by name), whole, EXIF included.

@@ -1,5 +1,7 @@
 #include "ControlRules.h"
 
+#include <utility>
+
 #include <QStringList>
 
 namespace {
@@ -20,6 +22,27 @@ bool isCreativeMode(const QString &modeText)
                                          QStringLiteral("tv"), QStringLiteral("program")};
     return creative.contains(modeName(modeText));
 }
+
+namespace {
+
+// The settings panel's controls and the release-parameter field each one sets.
+constexpr std::pair<bool ControlStates::*, uint32_t> kFieldControls[] = {
+    {&ControlStates::tv, PS_FIELD_TV},
+    {&ControlStates::av, PS_FIELD_AV},
+    {&ControlStates::iso, PS_FIELD_ISO},
+    {&ControlStates::sizeQuality, PS_FIELD_SIZE_QUALITY},
+    {&ControlStates::whiteBalance, PS_FIELD_WHITE_BALANCE},
+    {&ControlStates::meteringMode, PS_FIELD_METERING_MODE},
+    {&ControlStates::driveMode, PS_FIELD_DRIVE_MODE},
+    {&ControlStates::flashCompensation, PS_FIELD_FLASH_COMPENSATION},
+    {&ControlStates::exposureCompensation, PS_FIELD_EXPOSURE_COMPENSATION},
+    {&ControlStates::afPoint, PS_FIELD_AF_POINT},
+    {&ControlStates::afMode, PS_FIELD_AF_MODE},
+    {&ControlStates::parameterSet, PS_FIELD_PARAMETER_SET},
+    {&ControlStates::cameraBeep, PS_FIELD_BEEP},
+};
+
+} // namespace
 
 ControlStates controlStates(const WindowState &state)
 {
@@ -42,20 +65,8 @@ ControlStates controlStates(const WindowState &state)
     }
 
     // What the camera's runtime cannot reach stays disabled whatever the mode.
-    const auto reaches = [&state](uint32_t field) { return (state.reachableFields & field) != 0; };
-    c.tv = c.tv && reaches(PS_FIELD_TV);
-    c.av = c.av && reaches(PS_FIELD_AV);
-    c.iso = c.iso && reaches(PS_FIELD_ISO);
-    c.sizeQuality = c.sizeQuality && reaches(PS_FIELD_SIZE_QUALITY);
-    c.whiteBalance = c.whiteBalance && reaches(PS_FIELD_WHITE_BALANCE);
-    c.meteringMode = c.meteringMode && reaches(PS_FIELD_METERING_MODE);
-    c.driveMode = c.driveMode && reaches(PS_FIELD_DRIVE_MODE);
-    c.flashCompensation = c.flashCompensation && reaches(PS_FIELD_FLASH_COMPENSATION);
-    c.exposureCompensation = c.exposureCompensation && reaches(PS_FIELD_EXPOSURE_COMPENSATION);
-    c.afPoint = c.afPoint && reaches(PS_FIELD_AF_POINT);
-    c.afMode = c.afMode && reaches(PS_FIELD_AF_MODE);
-    c.parameterSet = c.parameterSet && reaches(PS_FIELD_PARAMETER_SET);
-    c.cameraBeep = c.cameraBeep && reaches(PS_FIELD_BEEP);
+    for (const auto &[control, field] : kFieldControls)
+        c.*control = c.*control && (state.reachableFields & field) != 0;
 
     c.deleteImage = state.previewHoldsImage;
     c.connectReadsDisconnect = state.connected;
